@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the build, the tests and the demo need, when any is missing.
+# Quiet and quick when everything is there already. Pass --windows to add the cross toolchain and
+# Wine used for the driver installer.
+set -euo pipefail
+
+packages=(cmake g++ make pkg-config python3
+          qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools
+          xvfb xauth fonts-wqy-microhei)
+if [[ "${1:-}" == "--windows" ]]; then
+    packages+=(g++-mingw-w64-x86-64 wine64 wine)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+[[ $(id -u) -ne 0 ]] && SUDO="sudo"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
