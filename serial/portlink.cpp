@@ -2,7 +2,6 @@
 #include "app/mainwindow.h"
 
 void MainWindow::on_btn_openConsole_clicked() {}
-void MainWindow::setLED(QLabel *, int, int) {}
 void MainWindow::setPortClosedState() {}
 void MainWindow::onPortError(int) {}
 void MainWindow::readData() {}
