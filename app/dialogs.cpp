@@ -1,0 +1,42 @@
+#include "app/dialogs.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace {
+
+void showBox(QWidget *parent, QMessageBox::Icon icon, const char *title, const QString &text)
+{
+    QMessageBox box(icon, QCoreApplication::translate("MainWindow", title), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+} // namespace
+
+namespace Dialogs {
+
+void warning(QWidget *parent, const QString &text)
+{
+    showBox(parent, QMessageBox::Warning, QT_TRANSLATE_NOOP("MainWindow", "Warning"), text);
+}
+
+void information(QWidget *parent, const QString &text)
+{
+    showBox(parent, QMessageBox::Information, QT_TRANSLATE_NOOP("MainWindow", "Information"), text);
+}
+
+QString openFile(QWidget *parent, const QString &caption, const QString &dir, const QString &filter)
+{
+    QFileDialog dialog(parent, caption, dir, filter);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (dialog.exec() != QDialog::Accepted) {
+        return QString();
+    }
+    const QStringList files = dialog.selectedFiles();
+    return files.isEmpty() ? QString() : files.constFirst();
+}
+
+} // namespace Dialogs

@@ -1,0 +1,76 @@
+// Entry point: the application, the one window, the event loop.
+#include "app/mainwindow.h"
+
+#include <QApplication>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QTextStream>
+
+#include <cstring>
+
+#ifndef QUORVANE_VERSION
+#define QUORVANE_VERSION "0"
+#endif
+
+namespace {
+
+struct Options
+{
+    QCommandLineParser parser;
+    QCommandLineOption version{QStringList{QStringLiteral("v"), QStringLiteral("version")},
+                               QStringLiteral("Displays version information.")};
+    QCommandLineOption port{
+        QStringLiteral("port"),
+        QStringLiteral("Lists DEVICE first in the port list and selects it (for links the "
+                       "system does not enumerate, such as pseudo-terminals)."),
+        QStringLiteral("DEVICE")};
+
+    Options()
+    {
+        parser.setApplicationDescription(
+            QStringLiteral("Sends firmware to a battery pack's BMS over a serial line."));
+        parser.addHelpOption();
+        parser.addOption(version);
+        parser.addOption(port);
+    }
+};
+
+// --help and --version only print; they must work without a display.
+bool onlyPrints(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const char *arg = argv[i];
+        for (const char *flag : {"-h", "--help", "-?", "--help-all", "-v", "--version"}) {
+            if (std::strcmp(arg, flag) == 0) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (onlyPrints(argc, argv)) {
+        QCoreApplication core(argc, argv);
+        Options options;
+        options.parser.process(core); // prints the help and exits when asked for it
+        if (options.parser.isSet(options.version)) {
+            QTextStream(stdout) << "Quorvane " << QUORVANE_VERSION << '\n';
+        }
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    Options options;
+    options.parser.process(app);
+
+    MainWindow window;
+    if (options.parser.isSet(options.port)) {
+        window.setExtraPort(options.parser.value(options.port));
+    }
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,134 @@
+// The window's lifecycle: construction in its fixed order, the key and event hooks, the log line
+// and the small slots that belong to no other area.
+#include "app/mainwindow.h"
+
+#include "app/logging.h"
+#include "app/settings.h"
+#include "ui_mainwindow.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QKeyEvent>
+#include <QStatusBar>
+#include <QStringList>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+constexpr int kStatusMessageMs = 2000; // ms the status bar keeps a message
+}
+
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
+{
+    // The form connects the on_<object>_<signal> slots by name, the language slot among them.
+    ui->setupUi(this);
+
+    // The first index change of the language list (the list being filled) is swallowed.
+    m_bLanguageReady = false;
+    const QStringList languages{tr("English"), tr("Chinese")};
+    ui->cbxLanguage->insertItems(ui->cbxLanguage->count(), languages);
+
+    const uint savedLanguage = Settings::language();
+    qCDebug(lcApp) << "1111uVal=======" << savedLanguage;
+    ui->cbxLanguage->setCurrentIndex(static_cast<int>(savedLanguage));
+
+    ui->lbStatus->setText(QString());
+    setLED(ui->lbStatus, 1, 32);
+
+    setWindowTitle(QStringLiteral("BMS"));
+
+    initSerialPort();
+
+    m_InitTimer = new QTimer(this);
+    connect(m_InitTimer, SIGNAL(timeout()), this, SLOT(timeSlot()));
+    m_EndTimer = new QTimer(this);
+    connect(m_EndTimer, SIGNAL(timeout()), this, SLOT(timeEndSlot()));
+
+    ui->progressBar->setValue(0);
+
+    // Only the port, the baud rate and the two buttons of the serial group are used.
+    ui->label_9->setVisible(false);
+    ui->comboBox_dataBits->setVisible(false);
+    ui->label_10->setVisible(false);
+    ui->comboBox_parity->setVisible(false);
+    ui->label_11->setVisible(false);
+    ui->comboBox_stopBit->setVisible(false);
+    ui->label_12->setVisible(false);
+    ui->comboBox_flowBit->setVisible(false);
+}
+
+MainWindow::~MainWindow() = default;
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    Q_UNUSED(watched)
+    Q_UNUSED(event)
+    return true;
+}
+
+void MainWindow::keyPressEvent(QKeyEvent *event)
+{
+    // Key presses that reach the window itself are consumed without effect.
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    Q_UNUSED(modifiers)
+}
+
+void MainWindow::addLogLine(const QString &message)
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("hh:mm:ss.zzz"));
+    ui->listWidget->insertItem(0, stamp + message);
+}
+
+void MainWindow::OnStatusBtnClicked()
+{
+    statusBar()->showMessage(QStringLiteral("入侵远程主机成功！恭喜你！"), kStatusMessageMs);
+}
+
+void MainWindow::powerChange(int curPow)
+{
+    qCDebug(lcApp, "now V: %d", curPow);
+}
+
+void MainWindow::on_btnClose_clicked() {}
+
+void MainWindow::onCanRecved(VCI_CAN_OBJ rBuf)
+{
+    Q_UNUSED(rBuf)
+}
+
+void MainWindow::onCanMsgBox(QString s, bool bWarning)
+{
+    Q_UNUSED(s)
+    Q_UNUSED(bWarning)
+    qCDebug(lcApp) << "onCanMsgBox suss";
+}
+
+void MainWindow::onCanSend(signed char ucFunc, ushort usRegAddr, quint8 *pucBuf, ushort usLen)
+{
+    Q_UNUSED(ucFunc)
+    Q_UNUSED(usRegAddr)
+    Q_UNUSED(pucBuf)
+    Q_UNUSED(usLen)
+}
+
+void MainWindow::onTimer() {}
+
+void MainWindow::on_btnMonitor_clicked() {}
+
+void MainWindow::timeSendSlot() {}
+
+void MainWindow::on_btnStop_clicked()
+{
+    close();
+}
+
+void MainWindow::on_btnPdf_clicked()
+{
+    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/pdf/help.pdf");
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+        qCDebug(lcApp) << "PDF file opened successfully.";
+    } else {
+        qCDebug(lcApp) << "Failed to open PDF file.";
+    }
+}

@@ -1,0 +1,61 @@
+#include "app/settings.h"
+
+#include <QCoreApplication>
+#include <QSettings>
+
+namespace {
+
+const char kGroup[] = "connectInfo";
+const char kLanguageKey[] = "language";
+const char kVersionKey[] = "version";
+constexpr int kSavedVersionChars = 12; // characters of the version text kept in the file
+
+// Each access opens the file on its own and closes it again when the object goes; writing
+// happens then. Failures (a directory that cannot be written) only leave the value unsaved.
+QVariant read(const char *key, const QVariant &absent)
+{
+    QSettings settings(Settings::configPath(), QSettings::IniFormat);
+    settings.beginGroup(QLatin1String(kGroup));
+    QVariant value = settings.value(QLatin1String(key), absent);
+    settings.endGroup();
+    return value;
+}
+
+void write(const char *key, const QVariant &value)
+{
+    QSettings settings(Settings::configPath(), QSettings::IniFormat);
+    settings.beginGroup(QLatin1String(kGroup));
+    settings.setValue(QLatin1String(key), value);
+    settings.endGroup();
+}
+
+} // namespace
+
+namespace Settings {
+
+QString configPath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini");
+}
+
+uint language()
+{
+    return read(kLanguageKey, 0).toUInt();
+}
+
+void setLanguage(int index)
+{
+    write(kLanguageKey, index);
+}
+
+QString version()
+{
+    return read(kVersionKey, QString()).toString();
+}
+
+void setVersion(const QString &version)
+{
+    write(kVersionKey, version.left(kSavedVersionChars));
+}
+
+} // namespace Settings

@@ -1,0 +1,108 @@
+#include "modalanswerer.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+
+namespace {
+constexpr int kPollMs = 10; // ms between looks at the modal stack
+}
+
+ModalAnswerer::ModalAnswerer(QObject *parent) : QObject(parent)
+{
+    m_timer.setInterval(kPollMs);
+    connect(&m_timer, &QTimer::timeout, this, &ModalAnswerer::poll);
+    m_timer.start();
+}
+
+ModalAnswerer::~ModalAnswerer() = default;
+
+void ModalAnswerer::chooseFile(const QString &path)
+{
+    m_fileAnswers.append(path.isNull() ? QString(QLatin1String("")) : path);
+}
+
+void ModalAnswerer::cancelFile()
+{
+    m_fileAnswers.append(QString());
+}
+
+QList<ModalAnswerer::Seen> ModalAnswerer::boxes() const
+{
+    QList<Seen> result;
+    for (const Seen &s : m_seen) {
+        if (s.kind == Seen::MessageBox) {
+            result.append(s);
+        }
+    }
+    return result;
+}
+
+QList<ModalAnswerer::Seen> ModalAnswerer::fileDialogs() const
+{
+    QList<Seen> result;
+    for (const Seen &s : m_seen) {
+        if (s.kind == Seen::FileDialog) {
+            result.append(s);
+        }
+    }
+    return result;
+}
+
+void ModalAnswerer::clear()
+{
+    m_seen.clear();
+    m_fileAnswers.clear();
+}
+
+void ModalAnswerer::poll()
+{
+    QWidget *modal = QApplication::activeModalWidget();
+    // Answering hides a dialog at once, so one seen again is still open for a reason (a file
+    // dialog whose path did not exist stays open after its warning): it takes the next answer.
+    if (modal == nullptr || !modal->isVisible()) {
+        return;
+    }
+    answer(modal);
+}
+
+void ModalAnswerer::answer(QWidget *modal)
+{
+    if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+        m_seen.append({Seen::MessageBox, box->windowTitle(), box->text(), QString(), QStringList()});
+        QAbstractButton *ok = box->button(QMessageBox::Ok);
+        if (ok == nullptr && !box->buttons().isEmpty()) {
+            ok = box->buttons().constFirst();
+        }
+        if (ok != nullptr) {
+            ok->click();
+        } else {
+            box->accept();
+        }
+        return;
+    }
+    if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+        const QString path = m_fileAnswers.isEmpty() ? QString() : m_fileAnswers.takeFirst();
+        m_seen.append({Seen::FileDialog, dialog->windowTitle(), path, dialog->directory().absolutePath(),
+                       dialog->nameFilters()});
+        if (path.isNull()) {
+            dialog->reject();
+            return;
+        }
+        // Type the path as a user would; selectFile covers a dialog without the line edit.
+        if (auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))) {
+            edit->setText(path);
+        } else {
+            dialog->selectFile(path);
+        }
+        static_cast<QDialog *>(dialog)->accept(); // public in QDialog, runs the file dialog's checks
+        return;
+    }
+    // Any other modal dialog: close it so a test never hangs on it.
+    if (auto *other = qobject_cast<QDialog *>(modal)) {
+        m_seen.append({Seen::MessageBox, other->windowTitle(), QString(), QString(), QStringList()});
+        other->reject();
+    }
+}
