@@ -84,6 +84,7 @@ private:
     void onPortError(int error);
     void parseRecvData();
     void sendAsciiFrame(QByteArray info, uchar cid1, uchar cid2, uchar adr, uchar ver);
+    qint64 writeToPort(const QByteArray &bytes); // -1 when the port is not open or the write fails
 
     // upgrade/
     void padByteArrayToMultipleOf1024();

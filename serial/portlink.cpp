@@ -1,7 +1,126 @@
 // Opening and closing the port, the link lamp, and the entry of received bytes.
+#include "app/logging.h"
 #include "app/mainwindow.h"
+#include "protocol/constants.h"
+#include "ui_mainwindow.h"
 
-void MainWindow::on_btn_openConsole_clicked() {}
-void MainWindow::setPortClosedState() {}
-void MainWindow::onPortError(int) {}
-void MainWindow::readData() {}
+#include <QFileInfo>
+#include <QSerialPort>
+
+namespace {
+
+// The six lists that follow the port state, in the order they are disabled and enabled.
+void setListsEnabled(Ui::MainWindow &form, bool enabled)
+{
+    form.comboBox_baudRate->setEnabled(enabled);
+    form.comboBox_dataBits->setEnabled(enabled);
+    form.comboBox_flowBit->setEnabled(enabled);
+    form.comboBox_parity->setEnabled(enabled);
+    form.comboBox_serialPort->setEnabled(enabled);
+    form.comboBox_stopBit->setEnabled(enabled);
+}
+
+} // namespace
+
+// Opens or closes the port. The decision follows the port state, not the caption, which a change
+// of language rewrites.
+void MainWindow::on_btn_openConsole_clicked()
+{
+    qCDebug(lcSerial) << ui->btn_openConsole->text();
+
+    if (m_PortOpen) {
+        setPortClosedState();
+        return;
+    }
+
+    const QString name = ui->comboBox_serialPort->currentText();
+    const int baud = ui->comboBox_baudRate->currentText().toInt();
+    m_SerialPort->setPortName(name);
+    m_SerialPort->setBaudRate(baud, QSerialPort::AllDirections);
+    qCDebug(lcSerial).nospace() << "ui->comboBox_serialPort->currentText()===" << name;
+    qCDebug(lcSerial).nospace() << "ui->comboBox_baudRate->currentText().toInt()===" << baud;
+    m_SerialPort->setDataBits(QSerialPort::Data8);
+    m_SerialPort->setParity(QSerialPort::NoParity);
+    m_SerialPort->setStopBits(QSerialPort::OneStop);
+    m_SerialPort->setFlowControl(QSerialPort::NoFlowControl);
+
+    if (!m_SerialPort->open(QIODevice::ReadWrite)) {
+        setLED(ui->lbStatus, 1, Quorvane::kLampSizePx);
+        m_PortOpen = false;
+        qCDebug(lcSerial) << "打开串口失败" << m_SerialPort->errorString();
+        return;
+    }
+
+    setListsEnabled(*ui, false);
+    ui->btn_openConsole->setText(tr("Close Serial"));
+    qCDebug(lcSerial) << "打开串口成功";
+    m_PortOpen = true;
+    setLED(ui->lbStatus, 2, Quorvane::kLampSizePx);
+    // Unique: reopening must not run readData twice for one notification.
+    connect(m_SerialPort, &QSerialPort::readyRead, this, &MainWindow::readData, Qt::UniqueConnection);
+    on_btnGetVer_clicked();
+}
+
+// The closed state: port closed, red lamp, lists enabled, caption "Open Serial".
+void MainWindow::setPortClosedState()
+{
+    if (m_SerialPort->isOpen()) {
+        m_SerialPort->close();
+    }
+    qCDebug(lcSerial) << "关闭串口";
+    setLED(ui->lbStatus, 1, Quorvane::kLampSizePx);
+    setListsEnabled(*ui, true);
+    ui->btn_openConsole->setText(tr("Open Serial"));
+    m_PortOpen = false;
+}
+
+// Errors of the open port. An adapter that has gone takes the window back to the closed state.
+// Modem-line requests (DTR, RTS, pinout) that a device does not support are no failure of the port:
+// the program does not use those lines.
+void MainWindow::onPortError(int error)
+{
+    const auto code = static_cast<QSerialPort::SerialPortError>(error);
+    if (code == QSerialPort::NoError || code == QSerialPort::UnsupportedOperationError) {
+        return;
+    }
+    qCDebug(lcSerial) << "port error" << code << m_SerialPort->errorString();
+    if (!m_PortOpen) {
+        return; // a failed open is handled where it happens
+    }
+
+    bool useless = code == QSerialPort::ResourceError;
+    if (code == QSerialPort::ReadError || code == QSerialPort::NotOpenError) {
+        const QString name = m_SerialPort->portName();
+        const QString file = name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
+        useless = !m_SerialPort->isOpen() || !QFileInfo::exists(file);
+    }
+    if (useless) {
+        setPortClosedState();
+        m_SerialPort->clearError();
+    }
+}
+
+qint64 MainWindow::writeToPort(const QByteArray &bytes)
+{
+    if (!m_SerialPort || !m_SerialPort->isOpen()) {
+        return -1;
+    }
+    return m_SerialPort->write(bytes);
+}
+
+void MainWindow::readData()
+{
+    if (m_Recv.size() > Quorvane::kRecvCapChars) {
+        m_Recv.remove(0, Quorvane::kRecvDropChars);
+    }
+    if (!m_SerialPort) {
+        return;
+    }
+    const QByteArray data = m_SerialPort->readAll();
+    qCDebug(lcSerial).nospace() << "recv datam_Recv=" << data.toHex(' ').toUpper().constData();
+    if (data.isEmpty()) {
+        return;
+    }
+    m_Recv.append(data.toHex());
+    parseRecvData();
+}
