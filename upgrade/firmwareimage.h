@@ -1,0 +1,48 @@
+// The arithmetic and checks of a firmware image, apart from the window: which paths match a
+// version, which sizes are accepted, how the file becomes hexadecimal text in whole packets.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+class QIODevice;
+
+namespace FirmwareImage {
+
+// The part of the pack's version a firmware path must contain: its first 12 characters.
+QString versionKey(const QString &version);
+
+// True when path holds versionKey(version) anywhere, letter case significant. An empty version
+// matches every path.
+bool pathHasVersion(const QString &path, const QString &version);
+
+// The path without its last slash-separated component; keeps the trailing slash.
+QString directoryOf(const QString &path);
+
+enum class SizeVerdict
+{
+    Accepted,
+    TooShort, // fewer than kMinImageBytes
+    TooLarge, // the body needs more packets than a 16-bit packet number can count
+};
+SizeVerdict checkSize(qint64 fileBytes);
+
+// Characters of hexadecimal text once padded to whole packets (a multiple of kPacketHexChars).
+qint64 paddedHexChars(qint64 hexChars);
+
+// Data packets for a file of fileBytes bytes (head included): ceil((fileBytes - 4) / 2048).
+quint32 packetCountForFile(qint64 fileBytes);
+
+// Reads exactly fileBytes bytes from an open device and returns them as lower-case hexadecimal
+// text: the 4 head bytes as 8 characters in *head8, the body in *bodyHex. *bodyHex gets the
+// capacity of its padded length, so padding it later costs no copy. The file is read in pieces
+// and converted as it comes, so no whole copy of the raw bytes is held. False, with both outputs
+// empty, when the device delivers fewer bytes (read error, file shortened meanwhile).
+bool readAsHex(QIODevice &device, qint64 fileBytes, QByteArray *head8, QByteArray *bodyHex);
+
+// Appends the digit 0 to hexText up to the next multiple of kPacketHexChars (nothing when it is
+// one already); returns the number of characters appended.
+int padToWholePackets(QByteArray &hexText);
+
+} // namespace FirmwareImage
