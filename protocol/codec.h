@@ -21,7 +21,8 @@
 Q_DECLARE_LOGGING_CATEGORY(lcProtocol)
 
 // Function code of the command last written; a reply is taken as the answer to it.
-enum E_FUNC {
+enum E_FUNC
+{
     eFuncNone = 0, // nothing sent yet: no reply handler acts on it
     eFuncTest = 2,
     eFuncUpgradaInit = 3,
@@ -33,8 +34,8 @@ enum E_FUNC {
 namespace Codec {
 
 // The two commands that are stored whole, as blank-separated hex tokens.
-extern const char kUpgradeInitText[];   // 18 bytes: BC "2501" AA AA "32" "0000" "FCBF" 0D
-extern const char kVersionQueryText[];  // 18 bytes: BC "0101" 34 36 "C1" "0000" "FDA0" 0D
+extern const char kUpgradeInitText[];  // 18 bytes: BC "2501" AA AA "32" "0000" "FCBF" 0D
+extern const char kVersionQueryText[]; // 18 bytes: BC "0101" 34 36 "C1" "0000" "FDA0" 0D
 
 constexpr char kSoiAscii = '\x7E';
 constexpr char kSoiUpgrade = '\xBC';
@@ -64,11 +65,13 @@ QByteArray tokensToBytes(const QByteArray &text);
 QByteArray buildDataFrame(const QByteArray &hexPayload, quint16 word, quint8 cid2, quint8 adr);
 
 // 0x7E frame: header VER ADR CID1 CID2 LENGTH as hex text, INFO text appended, all upper case,
-// CHKSUM upper case over that text.
+// CHKSUM upper case over that text. Empty (and a trace) for an INFO longer than 4095 characters,
+// which LENGTH cannot announce.
 QByteArray buildAsciiFrame(const QByteArray &info, quint8 cid1, quint8 cid2, quint8 adr, quint8 ver);
 
 // 0xBC end frame: "2501", count as two raw bytes, "34C004", the 4 head bytes (given as 8 hex
-// characters), CHKSUM upper case. 22 bytes for a well-formed head.
+// characters), CHKSUM upper case: 22 bytes. Empty (and a trace) unless head8Hex is exactly 8
+// hexadecimal digits, so a broken end command never reaches the line.
 QByteArray buildUpgradeEndFrame(quint16 packetCount, const QByteArray &head8Hex);
 
 // One step of the receive scan over the receive buffer (hex text, upper case, two characters a
@@ -77,6 +80,9 @@ QByteArray buildUpgradeEndFrame(quint16 packetCount, const QByteArray &head8Hex)
 // everything before the frame's end (noise, rejected candidates, the frame), stores the INFO hex
 // text (2 x LENID characters, empty for an empty INFO) in *infoHex and returns true. Otherwise the
 // buffer is left as it is and false is returned. The buffer is turned to upper case first.
+// A candidate whose fields hold characters that are not hexadecimal digits is rejected.
+// Traces the per-candidate lines (LENGTH, checksums, rejections, the accepted length); the caller
+// traces the buffer itself.
 bool takeNextFrame(QByteArray &buffer, QByteArray *infoHex);
 
 // The whole scan: every acceptable frame in order (their INFO hex text); the buffer keeps the
