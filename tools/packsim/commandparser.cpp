@@ -1,0 +1,168 @@
+#include "commandparser.h"
+
+#include "protocol/codec.h"
+#include "protocol/constants.h"
+
+namespace PackSim {
+
+namespace {
+
+constexpr int kHeaderBytes = 13; // SOI through LENGTH
+constexpr int kLengthOffset = 9;
+
+bool isHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return c - 'a' + 10;
+}
+
+int hexByte(const QByteArray &bytes, int offset)
+{
+    return hexValue(bytes.at(offset)) * 16 + hexValue(bytes.at(offset + 1));
+}
+
+bool isStartMarker(char c)
+{
+    return c == Codec::kSoiUpgrade || c == Codec::kSoiAscii;
+}
+
+} // namespace
+
+void CommandParser::append(const QByteArray &bytes, qint64 nowMs)
+{
+    if (bytes.isEmpty())
+        return;
+    m_buffer.append(bytes);
+    m_chunks.append(qMakePair(bytes.size(), nowMs));
+}
+
+void CommandParser::clear()
+{
+    m_buffer.clear();
+    m_chunks.clear();
+}
+
+void CommandParser::drop(int count)
+{
+    m_buffer.remove(0, count);
+    while (count > 0 && !m_chunks.isEmpty()) {
+        QPair<int, qint64> &first = m_chunks.first();
+        if (first.first <= count) {
+            count -= first.first;
+            m_chunks.removeFirst();
+        } else {
+            first.first -= count;
+            count = 0;
+        }
+    }
+}
+
+// Every ASCII field of the header that has arrived must consist of hex digits; the word field of a
+// 0xBC frame is raw.
+bool CommandParser::headerPlausible() const
+{
+    const bool upgrade = m_buffer.at(0) == Codec::kSoiUpgrade;
+    const int available = qMin(m_buffer.size(), kHeaderBytes);
+    for (int i = 1; i < available; ++i) {
+        if (upgrade && (i == 5 || i == 6))
+            continue;
+        if (!isHexDigit(m_buffer.at(i)))
+            return false;
+    }
+    return true;
+}
+
+Kind CommandParser::classify(const QByteArray &frame)
+{
+    if (frame.size() < kHeaderBytes)
+        return Kind::Unknown;
+    const QByteArray cid2 = frame.mid(7, 2).toUpper();
+    if (frame.at(0) == Codec::kSoiAscii)
+        return cid2 == "46" ? Kind::Test : Kind::Unknown;
+    if (cid2 == "C1")
+        return Kind::Version;
+    if (cid2 == "32")
+        return Kind::Init;
+    if (cid2 == "33")
+        return Kind::Data;
+    if (cid2 == "34")
+        return Kind::End;
+    return Kind::Unknown;
+}
+
+CommandParser::Step CommandParser::next(ParsedFrame *frame, QString *problem)
+{
+    for (;;) {
+        int start = 0;
+        while (start < m_buffer.size() && !isStartMarker(m_buffer.at(start)))
+            ++start;
+        if (start > 0) {
+            m_discarded += start;
+            drop(start);
+        }
+        if (m_buffer.isEmpty())
+            return Step::NeedMore;
+        if (!headerPlausible()) {
+            m_discarded += 1;
+            drop(1);
+            continue;
+        }
+        if (m_buffer.size() < kHeaderBytes)
+            return Step::NeedMore;
+
+        const int lengthHi = hexByte(m_buffer, kLengthOffset);
+        const int lengthLo = hexByte(m_buffer, kLengthOffset + 2);
+        const int lenId = Codec::lenIdFromLength(quint8(lengthHi), quint8(lengthLo));
+        if (lenId < 0) {
+            *problem = QStringLiteral("LENGTH %1 fails its 4-bit check")
+                           .arg(QString::fromLatin1(m_buffer.mid(kLengthOffset, 4)));
+            drop(1);
+            return Step::Rejected;
+        }
+        const int total = Quorvane::kFrameOverheadBytes + lenId;
+        if (m_buffer.size() < total)
+            return Step::NeedMore;
+
+        frame->bytes = m_buffer.left(total);
+        frame->kind = classify(frame->bytes);
+        frame->info = m_buffer.mid(kHeaderBytes, lenId);
+        frame->word = m_buffer.at(0) == Codec::kSoiUpgrade
+                          ? quint16((quint8(m_buffer.at(5)) << 8) | quint8(m_buffer.at(6)))
+                          : quint16(0);
+        frame->firstByteMs = m_chunks.isEmpty() ? 0 : m_chunks.first().second;
+
+        if (m_buffer.at(total - 1) != Codec::kEoi) {
+            *problem = QStringLiteral("no 0x0D at byte %1 where LENGTH puts the frame's end (found 0x%2)")
+                           .arg(total - 1)
+                           .arg(quint8(m_buffer.at(total - 1)), 2, 16, QLatin1Char('0'));
+            frame->bytes.clear();
+            drop(1);
+            return Step::Rejected;
+        }
+
+        const QByteArray digits = m_buffer.mid(kHeaderBytes + lenId, 4);
+        bool digitsOk = true;
+        for (char c : digits)
+            digitsOk = digitsOk && isHexDigit(c);
+        const quint16 computed = Codec::calcCheckSum(m_buffer.mid(1, kHeaderBytes - 1 + lenId));
+        const quint16 received = digitsOk ? quint16(hexByte(digits, 0) << 8 | hexByte(digits, 2)) : 0;
+        drop(total);
+        if (!digitsOk || received != computed) {
+            *problem = QStringLiteral("CHKSUM \"%1\" does not match the computed %2")
+                           .arg(QString::fromLatin1(digits))
+                           .arg(QString::number(computed, 16).rightJustified(4, QLatin1Char('0')).toUpper());
+            return Step::Rejected;
+        }
+        return Step::Frame;
+    }
+}
+
+} // namespace PackSim

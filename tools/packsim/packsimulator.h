@@ -1,0 +1,240 @@
+// PackSimulator: a stand-in for the battery pack's BMS on a serial line, for tests, the demo and
+// manual runs (tools/packsim/main.cpp wraps it as quorvane-packsim).
+//
+// Typical in-process use, in the same event loop as the window under test:
+//
+//     PackSim::PackSimulator pack;
+//     QVERIFY2(pack.openPty(), qPrintable(pack.errorString()));
+//     pack.setVersionText(QStringLiteral("BMS_V2.1.07_2026"));   // the default
+//     ... open pack.slavePath() with QSerialPort (or point the window's port list at it) ...
+//     QTRY_COMPARE(pack.imagesWritten(), 1);
+//     QCOMPARE(pack.image(), PackSim::expectedImage(fileBytes));
+//     QCOMPARE(pack.violationCount(), 0);
+//
+// What it answers (each answer a 0x7E frame built by Codec::buildAsciiFrame, upper-case CHKSUM):
+//   version query  -> INFO = hex text of the version text's UTF-8 bytes ("AB" goes out as "4142")
+//   init, data, end -> empty INFO
+//   test command   -> INFO = hex text of the 324-byte test record (setTestRecord)
+//   anything else  -> nothing (and a violation)
+//
+// What it checks in every command (a failed check is a "violation": printed on stderr, counted,
+// listed, signalled; the simulator keeps running):
+//   frame integrity: LENGTH and its 4-bit check, 0x0D where LENGTH puts the end, CHKSUM (digits
+//     compared case-insensitively: the updater writes the data frame's in lower case). A frame
+//     failing these is not answered and not used.
+//   content: VER "25" / ADR "01" and the word 0xAAAA of init; packet numbers from 0 in order after
+//     init, 2048-byte payloads; the end command's count equal to the packets received and a
+//     4-byte head. These frames are still answered, so the updater goes on as a real pack would let it.
+//
+// Reassembly: an init command starts a new image. After each end command the image (the 4 head bytes,
+// then the packet bodies in packet order, padding included) is kept in image() and, when
+// setImageOutputPath() was given, written to that file; imageCompleted() is emitted.
+//
+// Faults (all off by default; ordinals count the well-formed commands of a kind from 1, since
+// construction or resetCounters()):
+//   setSilent(kind, n) / setSilentAll(kind)  no answer to the n-th / every command of that kind
+//   setReplyDelay(ms)                       hold every answer ms milliseconds
+//   setByteByByte(on, gapMs)                write answers one byte at a time, gapMs apart
+//   setNoiseBytes(n)                        n bytes before every answer that hold no acceptable frame
+//   setCorruptChecksum(kind, n) / ...All    answer with a wrong (still upper-case) CHKSUM
+//   setInfoReplies(on)                      answer init/data/end with INFO "00" instead of empty
+//   setNoEndReply(on)                       never answer the end command
+//   setEndReplyAfter(n)                     answer the end command only from its n-th copy after init
+//   setPaceBaud(baud)                       answer no earlier than the command would have finished
+//                                           arriving at baud (10 bits a byte, commands back to back)
+// Delay adds to pacing. Silence wins over every other fault.
+#pragma once
+
+#include "commandparser.h"
+#include "firmwareimage.h"
+#include "packsimtypes.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QFile;
+class QTimer;
+
+namespace PackSim {
+
+class SimLine;
+
+// Every frame cut from the line, accepted or not.
+struct ReceivedFrame
+{
+    QDateTime time;         // wall clock when it was complete
+    qint64 elapsedMs = 0;   // simulator clock (ms since construction) when it was complete
+    qint64 firstByteMs = 0; // simulator clock when its first byte arrived
+    Kind kind = Kind::Unknown;
+    quint16 word = 0;
+    QByteArray bytes;
+    bool wellFormed = false; // LENGTH, 0x0D and CHKSUM held
+};
+
+class PackSimulator : public QObject
+{
+    Q_OBJECT
+public:
+    static const char kDefaultVersionText[]; // "BMS_V2.1.07_2026"
+    static constexpr int kTestRecordBytes = 324;
+
+    explicit PackSimulator(QObject *parent = nullptr);
+    ~PackSimulator() override;
+
+    // --- the line -------------------------------------------------------------------------------
+    // Creates a pseudo-terminal pair; the updater opens slavePath(). With linkPath, also makes a
+    // symlink there to the slave (an existing symlink is replaced, any other file is refused); it is
+    // removed again by close(), pullAdapter() and the destructor.
+    bool openPty(const QString &linkPath = QString());
+    // Opens a real serial device raw 8N1 at baud (a standard rate).
+    bool openDevice(const QString &path, qint32 baud);
+    bool isOpen() const;
+    QString slavePath() const; // the path the updater opens (the device's path for openDevice)
+    QString linkPath() const { return m_linkPath; }
+    QString errorString() const { return m_error; }
+    // Unplugs the adapter: closes both pty ends (the updater's port sees the line vanish), drops
+    // pending answers, removes the symlink. Emits adapterPulled().
+    void pullAdapter();
+    // Same as pullAdapter() without the signal.
+    void close();
+
+    // --- what the pack says --------------------------------------------------------------------
+    // At most 2047 UTF-8 bytes (INFO carries two characters a byte); false and unchanged otherwise.
+    bool setVersionText(const QString &text);
+    QString versionText() const { return m_versionText; }
+    void setTestRecord(const QByteArray &record) { m_testRecord = record.left(2047); }
+    void setImageOutputPath(const QString &path) { m_imageOutputPath = path; }
+
+    // --- faults ---------------------------------------------------------------------------------
+    void setSilent(Kind kind, int ordinal) { m_silent[kindIndex(kind)].addOrdinal(ordinal); }
+    void setSilentAll(Kind kind) { m_silent[kindIndex(kind)].setAll(true); }
+    void setCorruptChecksum(Kind kind, int ordinal) { m_corrupt[kindIndex(kind)].addOrdinal(ordinal); }
+    void setCorruptChecksumAll(Kind kind) { m_corrupt[kindIndex(kind)].setAll(true); }
+    // "init:all", "data:5", "end" (= all), and for the checksum also "all" (every kind).
+    bool addSilent(const QString &target, QString *error);
+    bool addCorruptChecksum(const QString &target, QString *error);
+    void clearFaults();
+    void setReplyDelay(int ms) { m_delayMs = qMax(0, ms); }
+    void setByteByByte(bool on, int gapMs = 1);
+    void setNoiseBytes(int count) { m_noiseBytes = qBound(0, count, 1 << 20); }
+    void setInfoReplies(bool on) { m_infoReplies = on; }
+    void setNoEndReply(bool on) { m_noEndReply = on; }
+    void setEndReplyAfter(int copies) { m_endReplyAfter = qMax(0, copies); }
+    void setPaceBaud(int baud) { m_paceBaud = qMax(0, baud); }
+
+    // The noise setNoiseBytes() puts before an answer (deterministic; never contains 0x7E).
+    static QByteArray noise(int count);
+    // The answer frames, as sent without faults.
+    QByteArray versionReply() const;
+    static QByteArray emptyReply();
+
+    // --- the record -----------------------------------------------------------------------------
+    // Frame log: every frame in both directions, time-stamped, in hex. Off by default.
+    void setLogToStderr(bool on) { m_logToStderr = on; }
+    bool setLogFile(const QString &path); // appends; false and errorString() when it cannot open
+    // Violations go to stderr unless switched off (tests that provoke them may keep stderr quiet).
+    void setReportViolationsOnStderr(bool on) { m_reportOnStderr = on; }
+
+    int commandCount(Kind kind) const { return m_commandCounts[kindIndex(kind)]; }
+    int totalCommands() const;
+    int rejectedFrames() const { return m_rejectedFrames; }
+    int repliesSent() const { return m_repliesSent; }
+    int violationCount() const { return m_violations.size(); }
+    QStringList violations() const { return m_violations; }
+    QList<ReceivedFrame> receivedFrames() const { return m_received; }
+    qint64 discardedBytes() const { return m_parser.discardedBytes(); }
+    int packetsReceived() const { return m_packets.size(); }
+    QByteArray image() const { return m_image; }
+    int imagesWritten() const { return m_imagesCompleted; }
+    qint64 imageBytesWritten() const { return m_imageBytesWritten; }
+    qint64 elapsedMs() const { return m_clock.elapsed(); }
+    void resetCounters();
+
+signals:
+    void commandReceived(PackSim::Kind kind, quint16 word, const QByteArray &frame);
+    void frameRejected(const QString &problem, const QByteArray &frame);
+    void replySent(PackSim::Kind kind, const QByteArray &bytes); // when its last byte is handed to the line
+    void violationFound(const QString &message);
+    void imageCompleted(const QByteArray &image);
+    void imageFileError(const QString &message);
+    void adapterPulled();
+    void lineFailed(const QString &message);
+
+private:
+    struct PendingReply
+    {
+        Kind kind = Kind::Unknown;
+        QByteArray noise;
+        QByteArray frame;
+        qint64 dueUs = 0;
+    };
+
+    void onData(const QByteArray &bytes);
+    void handleFrame(const ParsedFrame &frame);
+    void checkContent(const ParsedFrame &frame, int ordinal);
+    void finishImage(const ParsedFrame &frame);
+    bool shouldAnswer(Kind kind, int ordinal) const;
+    QByteArray replyFor(const ParsedFrame &frame) const;
+    void queueReply(Kind kind, QByteArray frame, qint64 readyUs);
+    void scheduleNextReply();
+    void sendDueReply();
+    void trickleNextByte();
+    void violation(const QString &message);
+    void logFrame(const char *direction, Kind kind, const QByteArray &bytes, const QString &note = QString());
+    void removeLink();
+    qint64 nowUs() const { return m_clock.nsecsElapsed() / 1000; }
+
+    SimLine *m_line;
+    CommandParser m_parser;
+    QElapsedTimer m_clock;
+    QTimer *m_replyTimer;
+    QTimer *m_trickleTimer;
+    QString m_error;
+    QString m_linkPath;
+
+    QString m_versionText;
+    QByteArray m_testRecord;
+    QString m_imageOutputPath;
+
+    Selector m_silent[kKindCount];
+    Selector m_corrupt[kKindCount];
+    int m_delayMs = 0;
+    bool m_byteByByte = false;
+    int m_byteGapMs = 1;
+    int m_noiseBytes = 0;
+    bool m_infoReplies = false;
+    bool m_noEndReply = false;
+    int m_endReplyAfter = 0;
+    int m_paceBaud = 0;
+    qint64 m_lineFreeUs = 0;
+
+    QList<PendingReply> m_pending;
+    PendingReply m_trickling;
+    int m_trickleOffset = 0;
+    bool m_trickleActive = false;
+
+    bool m_logToStderr = false;
+    QFile *m_logFile = nullptr;
+    bool m_reportOnStderr = true;
+
+    int m_commandCounts[kKindCount] = {};
+    int m_rejectedFrames = 0;
+    int m_repliesSent = 0;
+    QStringList m_violations;
+    QList<ReceivedFrame> m_received;
+
+    QMap<int, QByteArray> m_packets;
+    int m_expectedPacket = 0;
+    int m_endCopies = 0;
+    QByteArray m_image;
+    int m_imagesCompleted = 0;
+    qint64 m_imageBytesWritten = 0;
+};
+
+} // namespace PackSim
