@@ -17,6 +17,16 @@ inline bool isHexText(const QByteArray &text)
     return true;
 }
 
+// Upper case for ASCII letters only; other bytes are kept as they are.
+inline QByteArray asciiUpper(QByteArray text)
+{
+    for (char &c : text) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return text;
+}
+
 // LENID of a LENGTH given as its 4 ASCII digits, -1 when its check nibble is wrong or a digit is
 // not hexadecimal.
 inline int lenIdOf(const QByteArray &lengthDigits)
@@ -59,7 +69,7 @@ inline bool frameTextIsValid(const QByteArray &text, QByteArray *info)
 // start to its computed end, the first good one taken and everything up to its end removed.
 inline bool takeNextFrame(QByteArray &buffer, QByteArray *info)
 {
-    buffer = buffer.toUpper();
+    buffer = asciiUpper(buffer);
     if (buffer.size() < 36)
         return false;
     for (int x = buffer.indexOf("7E"); x >= 0; x = buffer.indexOf("7E", x + 1)) {
