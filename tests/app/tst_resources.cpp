@@ -1,0 +1,183 @@
+// The compiled-in resources: the two icons and the Chinese translation.
+#include <QDataStream>
+#include <QFile>
+#include <QIcon>
+#include <QImageReader>
+#include <QResource>
+#include <QTranslator>
+#include <QtTest>
+
+namespace {
+
+struct IconEntry
+{
+    int size;
+    int bitsPerPixel;
+    bool png;
+};
+
+// The directory of a Windows icon file, each image's size and depth read from its own header.
+QList<IconEntry> iconEntries(const QByteArray &data)
+{
+    QList<IconEntry> entries;
+    QDataStream in(data);
+    in.setByteOrder(QDataStream::LittleEndian);
+    quint16 reserved = 0, type = 0, count = 0;
+    in >> reserved >> type >> count;
+    if (reserved != 0 || type != 1) {
+        return entries;
+    }
+    for (int i = 0; i < count; ++i) {
+        quint8 w = 0, h = 0, colours = 0, zero = 0;
+        quint16 planes = 0, bpp = 0;
+        quint32 bytes = 0, offset = 0;
+        in >> w >> h >> colours >> zero >> planes >> bpp >> bytes >> offset;
+        const QByteArray image = data.mid(int(offset), int(bytes));
+        IconEntry e{w == 0 ? 256 : w, bpp, image.startsWith("\x89PNG")};
+        if (!e.png && image.size() >= 16) {
+            QDataStream header(image);
+            header.setByteOrder(QDataStream::LittleEndian);
+            quint32 headerSize = 0;
+            qint32 width = 0, height = 0;
+            quint16 dibPlanes = 0, dibBpp = 0;
+            header >> headerSize >> width >> height >> dibPlanes >> dibBpp;
+            if (headerSize != 40 || width != e.size || height != 2 * e.size || dibBpp != bpp) {
+                e.bitsPerPixel = -1; // directory and image disagree
+            }
+        }
+        entries.append(e);
+    }
+    return entries;
+}
+
+QByteArray readResource(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestResources : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void firmwareIcon();
+    void logoIcon();
+    void iconsDecode_data();
+    void iconsDecode();
+    void translation_data();
+    void translation();
+};
+
+void TestResources::firmwareIcon()
+{
+    const QList<IconEntry> entries =
+        iconEntries(readResource(QStringLiteral(":/ico/ico/upgrage_firmware.ico")));
+    QCOMPARE(entries.size(), 11);
+    QList<QPair<int, int>> found;
+    for (const IconEntry &e : entries) {
+        found.append({e.size, e.bitsPerPixel});
+        QVERIFY(e.png == (e.size == 256));
+    }
+    const QList<QPair<int, int>> expected = {{16, 4},  {32, 4},  {48, 4},  {16, 8},   {32, 8},  {48, 8},
+                                             {16, 32}, {32, 32}, {48, 32}, {128, 32}, {256, 32}};
+    QCOMPARE(found, expected);
+}
+
+void TestResources::logoIcon()
+{
+    const QString path = QStringLiteral(":/ico/ico/Brellix_logo_002.ico");
+    const QList<IconEntry> entries = iconEntries(readResource(path));
+    QCOMPARE(entries.size(), 1);
+    QCOMPARE(entries.first().size, 64);
+    QCOMPARE(entries.first().bitsPerPixel, 32);
+    QResource resource(path);
+    QVERIFY(resource.isValid());
+    QCOMPARE(resource.compressionAlgorithm(), QResource::ZlibCompression);
+}
+
+void TestResources::iconsDecode_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("images");
+    QTest::newRow("firmware") << ":/ico/ico/upgrage_firmware.ico" << 11;
+    QTest::newRow("logo") << ":/ico/ico/Brellix_logo_002.ico" << 1;
+}
+
+void TestResources::iconsDecode()
+{
+    QFETCH(QString, path);
+    QFETCH(int, images);
+    if (!QImageReader::supportedImageFormats().contains("ico")) {
+        QSKIP("Qt's ico image plugin is not installed");
+    }
+    QImageReader reader(path);
+    QCOMPARE(reader.imageCount(), images);
+    for (int i = 0; i < images; ++i) {
+        QVERIFY(reader.jumpToImage(i));
+        const QImage image = reader.read();
+        QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
+        // Something is drawn: neither empty nor one flat colour.
+        QSet<QRgb> colours;
+        for (int y = 0; y < image.height(); y += 2) {
+            for (int x = 0; x < image.width(); x += 2) {
+                colours.insert(image.pixel(x, y));
+            }
+        }
+        QVERIFY(colours.size() > 2);
+    }
+    QVERIFY(!QIcon(path).isNull());
+}
+
+void TestResources::translation_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("chinese"); // empty: no translation, the English text stays
+    const struct
+    {
+        const char *source, *chinese;
+    } rows[] = {
+        {"language", "语言&&通讯"},
+        {"Status:", "通讯状态："},
+        {"English", "英文"},
+        {"Chinese", "中文"},
+        {"Close Serial", "关闭串口"},
+        {"Please open the serial port first!", "请先打开串口通信"},
+        {"Information", "警告"},
+        {"Warning", "警告"},
+        {"Please click to obtain the version number first", "请先点击获取版本号按钮"},
+        {"The version number of the upgraded file does not match the actual version number",
+         "版本不一致不能更新"},
+        {"File (*.bin *.sorrel);; ", "文件 (*.bin *.sorrel);; "},
+        {"Firmware selection", "选择更新文件"},
+        {"File is too short, upgrade failed", "文件太短更新失败"},
+        {"File open failed, upgrade failed", "打开文件失败，更新失败"},
+        {"File is too large, upgrade failed", "文件太大，更新失败"},
+        {"\tStarting! Size : %1", "开始更新! 大小 : %1"},
+        {":  Update completed", "更新完成"},
+        {"MainWindow", ""},
+        {"BMS ADDR：", ""},
+        {"From pack：", ""},
+        {"Interval(S)：", ""},
+        {"To Pack：", ""},
+        {"\t Sent package:%1, total:%2 packages.", ""},
+    };
+    for (const auto &r : rows) {
+        QTest::newRow(r.source) << QString::fromUtf8(r.source) << QString::fromUtf8(r.chinese);
+    }
+}
+
+void TestResources::translation()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, chinese);
+    QTranslator translator;
+    QVERIFY(translator.load(QStringLiteral(":/language/Quorvane_zh_CN.qm")));
+    QCOMPARE(translator.language(), QStringLiteral("zh_CN"));
+    QCOMPARE(translator.translate("MainWindow", source.toUtf8().constData()), chinese);
+}
+
+QTEST_MAIN(TestResources)
+#include "tst_resources.moc"
