@@ -14,7 +14,7 @@ void MainWindow::on_cbxLanguage_currentIndexChanged(int index)
         m_bLanguageReady = true;
         return;
     }
-    qCDebug(lcApp) << "on_cbxLanguage_currentIndexChanged index=" << index;
+    qCDebug(lcApp).nospace() << "on_cbxLanguage_currentIndexChanged index=" << index;
 
     if (index != 0) {
         const bool loaded = m_Translator.load(QStringLiteral(":/language/Quorvane_zh_CN.qm"));

@@ -30,7 +30,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->cbxLanguage->insertItems(ui->cbxLanguage->count(), languages);
 
     const uint savedLanguage = Settings::language();
-    qCDebug(lcApp) << "1111uVal=======" << savedLanguage;
+    qCDebug(lcApp).nospace() << "1111uVal=======" << savedLanguage;
     ui->cbxLanguage->setCurrentIndex(static_cast<int>(savedLanguage));
 
     ui->lbStatus->setText(QString());

@@ -1,0 +1,134 @@
+// "Help" asks the desktop to open pdf/help.pdf from the program's directory, whatever the working
+// directory, and the build places a real bilingual guide there.
+#include "app/mainwindow.h"
+#include "modalanswerer.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QtTest>
+
+namespace {
+
+QLoggingCategory::CategoryFilter g_previousFilter = nullptr;
+
+// The help traces are what this test checks: turn the window's category on, whatever the
+// environment's logging rules say.
+void enableAppTraces(QLoggingCategory *category)
+{
+    if (g_previousFilter != nullptr) {
+        g_previousFilter(category);
+    }
+    if (qstrcmp(category->categoryName(), "quorvane.app") == 0) {
+        category->setEnabled(QtDebugMsg, true);
+    }
+}
+
+} // namespace
+
+class TestHelpPath : public QObject
+{
+    Q_OBJECT
+
+public slots:
+    void openUrl(const QUrl &url) { m_opened.append(url); }
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void opensFromProgramDirectory();
+    void failureOnlyTraced();
+    void guideIsBuilt_data();
+    void guideIsBuilt();
+
+private:
+    QString helpPath() const
+    {
+        return QCoreApplication::applicationDirPath() + QStringLiteral("/pdf/help.pdf");
+    }
+    QList<QUrl> m_opened;
+};
+
+void TestHelpPath::initTestCase()
+{
+    g_previousFilter = QLoggingCategory::installFilter(enableAppTraces);
+    QFile::remove(QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini"));
+}
+
+void TestHelpPath::init()
+{
+    m_opened.clear();
+}
+
+void TestHelpPath::cleanup()
+{
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+}
+
+void TestHelpPath::opensFromProgramDirectory()
+{
+    // The desktop's handler for local files is this test; it records what it is asked to open.
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+    QTemporaryDir elsewhere;
+    QVERIFY(elsewhere.isValid());
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(elsewhere.path()));
+
+    ModalAnswerer answerer;
+    MainWindow w;
+    QPushButton *help = w.findChild<QPushButton *>(QStringLiteral("btnPdf"));
+    QVERIFY(help);
+    QTest::ignoreMessage(QtDebugMsg, "PDF file opened successfully.");
+    QTest::mouseClick(help, Qt::LeftButton);
+    QTest::ignoreMessage(QtDebugMsg, "PDF file opened successfully.");
+    QTest::mouseClick(help, Qt::LeftButton);
+    QVERIFY(QDir::setCurrent(before));
+
+    QCOMPARE(m_opened.size(), 2); // every click asks again
+    for (const QUrl &url : qAsConst(m_opened)) {
+        QVERIFY(url.isLocalFile());
+        QCOMPARE(url, QUrl::fromLocalFile(helpPath()));
+    }
+    QVERIFY2(QFile::exists(m_opened.first().toLocalFile()), qPrintable(m_opened.first().toLocalFile()));
+    QVERIFY(answerer.seen().isEmpty());
+}
+
+void TestHelpPath::failureOnlyTraced()
+{
+    // The offscreen platform has no document viewer: the desktop reports failure, and the user
+    // sees nothing.
+    ModalAnswerer answerer;
+    MainWindow w;
+    QTest::ignoreMessage(QtDebugMsg, "Failed to open PDF file.");
+    QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("btnPdf")), Qt::LeftButton);
+    QVERIFY(m_opened.isEmpty());
+    QVERIFY(answerer.seen().isEmpty());
+}
+
+void TestHelpPath::guideIsBuilt_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("beside Quorvane") << QStringLiteral(QUORVANE_BUILT_HELP_PDF);
+    QTest::newRow("beside this test") << helpPath();
+}
+
+void TestHelpPath::guideIsBuilt()
+{
+    QFETCH(QString, path);
+    QFile pdf(path);
+    QVERIFY2(pdf.open(QIODevice::ReadOnly), qPrintable(path));
+    const QByteArray content = pdf.readAll();
+    QVERIFY(content.startsWith("%PDF-"));
+    QVERIFY(content.trimmed().endsWith("%%EOF"));
+    // Several pages, and a CJK font embedded for the Chinese half.
+    QVERIFY(content.count("/Type /Page\n") >= 2);
+    QVERIFY(content.contains("WenQuanYi"));
+}
+
+QTEST_MAIN(TestHelpPath)
+#include "tst_helppath.moc"
