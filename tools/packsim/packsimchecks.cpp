@@ -4,6 +4,7 @@
 
 #include "protocol/codec.h"
 #include "protocol/constants.h"
+#include "simline.h"
 
 #include <QSaveFile>
 
@@ -28,6 +29,8 @@ void PackSimulator::onData(const QByteArray &bytes)
             break;
         if (step == CommandParser::Step::Frame) {
             handleFrame(frame);
+            if (!m_line->isOpen())
+                break;
             continue;
         }
         ++m_rejectedFrames;

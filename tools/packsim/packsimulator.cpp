@@ -36,6 +36,7 @@ PackSimulator::PackSimulator(QObject *parent)
     : QObject(parent), m_line(new SimLine(this)), m_replyTimer(new QTimer(this)),
       m_trickleTimer(new QTimer(this)), m_versionText(QString::fromLatin1(kDefaultVersionText))
 {
+    qRegisterMetaType<PackSim::Kind>("PackSim::Kind");
     m_clock.start();
     m_testRecord.resize(kTestRecordBytes);
     for (int i = 0; i < kTestRecordBytes; ++i)
@@ -242,6 +243,8 @@ QByteArray PackSimulator::replyFor(const ParsedFrame &frame) const
 
 void PackSimulator::queueReply(Kind kind, QByteArray frame, qint64 readyUs)
 {
+    if (!m_line->isOpen())
+        return; // the adapter was pulled while the command was handled
     const int ordinal = m_commandCounts[kindIndex(kind)];
     if (m_corrupt[kindIndex(kind)].matches(ordinal) && frame.size() >= Quorvane::kFrameOverheadBytes) {
         // A wrong value in upper case: only the arithmetic tells it apart.

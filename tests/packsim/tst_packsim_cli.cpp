@@ -1,0 +1,147 @@
+// The quorvane-packsim program: its pty path on the first line, a clean stop on SIGTERM with a
+// summary, and a clear refusal of bad flags and devices.
+#include "protocol/codec.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+class TestPackSimCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void servesAPtyAndStopsOnSigterm();
+    void badCommandLine_data();
+    void badCommandLine();
+    void deviceThatCannotBeOpened_data();
+    void deviceThatCannotBeOpened();
+    void help();
+};
+
+void TestPackSimCli::servesAPtyAndStopsOnSigterm()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttyPACK"));
+    const QString image = dir.filePath(QStringLiteral("image.bin"));
+    QProcess sim;
+    sim.start(QStringLiteral(PACKSIM_EXE), {QStringLiteral("--link"), link, QStringLiteral("--image-out"),
+                                            image, QStringLiteral("--version-text"),
+                                            QStringLiteral("BMS_V9.9.99_X"), QStringLiteral("--no-log")});
+    QVERIFY(sim.waitForStarted());
+    QTRY_VERIFY(sim.canReadLine());
+    const QString path = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    QVERIFY2(path.startsWith(QLatin1String("/dev/")), qPrintable(path));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), path);
+
+    // Ask for the version through the link, with a raw descriptor.
+    const int fd = ::open(QFile::encodeName(link).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(fd >= 0);
+    termios tio{};
+    QVERIFY(tcgetattr(fd, &tio) == 0);
+    cfmakeraw(&tio);
+    QVERIFY(tcsetattr(fd, TCSANOW, &tio) == 0);
+    const QByteArray query = Codec::tokensToBytes(QByteArray(Codec::kVersionQueryText));
+    QCOMPARE(::write(fd, query.constData(), size_t(query.size())), ssize_t(query.size()));
+    QByteArray received;
+    QList<QByteArray> frames;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            char buffer[256];
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n > 0)
+                received.append(QByteArray(buffer, int(n)).toHex().toUpper());
+            frames.append(Codec::scanFrames(received));
+            return !frames.isEmpty();
+        }(),
+        5000);
+    ::close(fd);
+    QCOMPARE(Codec::decodeInfo(frames.first()), QByteArray("BMS_V9.9.99_X"));
+
+    sim.terminate(); // SIGTERM
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(sim.exitCode(), 0);
+    const QString summary = QString::fromLocal8Bit(sim.readAllStandardOutput());
+    QVERIFY2(summary.contains(QLatin1String("commands: 1 (version 1,")), qPrintable(summary));
+    QVERIFY2(summary.contains(QLatin1String("violations: 0")), qPrintable(summary));
+    QVERIFY2(summary.contains(QLatin1String("image bytes written: 0")), qPrintable(summary));
+    QVERIFY(!QFileInfo(link).isSymLink());
+}
+
+void TestPackSimCli::badCommandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("unknown flag") << QStringList{"--bogus"} << "bogus";
+    QTest::newRow("--silent bad kind") << QStringList{"--silent", "bogus:1"} << "unknown command kind";
+    QTest::newRow("--silent data:0") << QStringList{"--silent", "data:0"} << "data:0";
+    QTest::newRow("--delay -5") << QStringList{"--delay", "-5"} << "--delay";
+    QTest::newRow("--pace abc") << QStringList{"--pace", "abc"} << "--pace";
+    QTest::newRow("--baud 0") << QStringList{"--device", "/dev/null", "--baud", "0"} << "--baud";
+    QTest::newRow("--corrupt-checksum x:1")
+        << QStringList{"--corrupt-checksum", "x:1"} << "--corrupt-checksum";
+    QTest::newRow("stray argument") << QStringList{"extra"} << "extra";
+    QTest::newRow("--link with --device")
+        << QStringList{"--device", "/dev/null", "--link", "/tmp/x"} << "--link";
+    QTest::newRow("--delay without value") << QStringList{"--delay"} << "delay";
+}
+
+void TestPackSimCli::badCommandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    QProcess sim;
+    sim.start(QStringLiteral(PACKSIM_EXE), arguments);
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitCode(), 2);
+    QVERIFY(sim.readAllStandardOutput().isEmpty()); // no pty path: nothing is served
+    const QString error = QString::fromLocal8Bit(sim.readAllStandardError());
+    QVERIFY2(error.contains(message), qPrintable(error));
+}
+
+void TestPackSimCli::deviceThatCannotBeOpened_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("missing device") << QStringList{"--device", "/dev/ttyNOSUCH0"}
+                                    << "cannot open /dev/ttyNOSUCH0";
+    QTest::newRow("not a serial device") << QStringList{"--device", "/dev/null"} << "not a serial device";
+    QTest::newRow("unsupported baud")
+        << QStringList{"--device", "/dev/null", "--baud", "12345"} << "unsupported baud rate";
+    QTest::newRow("unwritable log") << QStringList{"--log", "/nonexistent-dir/x.log"}
+                                    << "cannot open the log file";
+}
+
+void TestPackSimCli::deviceThatCannotBeOpened()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    QProcess sim;
+    sim.start(QStringLiteral(PACKSIM_EXE), arguments);
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitCode(), 1);
+    const QString error = QString::fromLocal8Bit(sim.readAllStandardError());
+    QVERIFY2(error.contains(message), qPrintable(error));
+}
+
+void TestPackSimCli::help()
+{
+    QProcess sim;
+    sim.start(QStringLiteral(PACKSIM_EXE), {QStringLiteral("--help")});
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitCode(), 0);
+    const QString text = QString::fromLocal8Bit(sim.readAllStandardOutput());
+    for (const char *flag : {"--device", "--baud", "--link", "--version-text", "--image-out", "--log",
+                             "--silent", "--delay", "--byte-by-byte", "--noise", "--corrupt-checksum",
+                             "--info-replies", "--no-end-reply", "--end-reply-after", "--pace"})
+        QVERIFY2(text.contains(QLatin1String(flag)), flag);
+}
+
+QTEST_GUILESS_MAIN(TestPackSimCli)
+#include "tst_packsim_cli.moc"
