@@ -1,0 +1,166 @@
+// The rig of the download tests: the pack simulator on a pseudo-terminal, the real window with its
+// port opened on the simulator's end (so the version query has run and the pack's version is
+// known), the modal answerer, and a firmware file whose path carries that version.
+#pragma once
+
+#include "app/mainwindow.h"
+#include "mainwindowtestaccess.h"
+#include "modalanswerer.h"
+#include "packsimulator.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+class DownloadRig
+{
+public:
+    DownloadRig()
+    {
+        QFile::remove(configPath());
+        if (!m_files.isValid() || !QDir(m_files.path()).mkpath(versionDir())) {
+            m_error = QStringLiteral("no temporary directory");
+            return;
+        }
+        pack.setReportViolationsOnStderr(false);
+        if (!pack.openPty()) {
+            m_error = pack.errorString();
+            return;
+        }
+        window.setExtraPort(pack.slavePath());
+        window.show();
+    }
+
+    ~DownloadRig() { QFile::remove(configPath()); }
+
+    static QString configPath()
+    {
+        return QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini");
+    }
+    static QString versionDir() { return QString::fromLatin1(PackSim::PackSimulator::kDefaultVersionText); }
+
+    QString error() const { return m_error; }
+
+    // Runs the event loop until done() holds or timeoutMs pass. Unlike QTest::qWaitFor, which
+    // sleeps between its looks, the loop sleeps only in poll(), so the pump runs at full speed.
+    static bool waitFor(const std::function<bool()> &done, int timeoutMs)
+    {
+        if (done()) {
+            return true;
+        }
+        QElapsedTimer clock;
+        clock.start();
+        QEventLoop loop;
+        QTimer look;
+        QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+            if (done() || clock.elapsed() > timeoutMs) {
+                loop.quit();
+            }
+        });
+        look.start(5);
+        loop.exec();
+        return done();
+    }
+
+    // Opens the port; the window asks for the version at once. Returns when all five answers are in
+    // and consumed, with the counters of the simulator set back to zero.
+    bool openPort()
+    {
+        click("btn_openConsole");
+        if (!waitFor([&] { return pack.repliesSent() == 5; }, 5000)) {
+            return false;
+        }
+        if (!waitFor([&] { return MainWindowTestAccess::recv(window).isEmpty(); }, 5000)) {
+            return false;
+        }
+        pack.resetCounters();
+        return widget<QLineEdit>("leVer")->text() == versionDir();
+    }
+
+    // Writes a firmware file of size bytes in the version's directory and loads it through the dialog.
+    bool load(qint64 size, quint32 seed = 1)
+    {
+        const QString path = m_files.filePath(versionDir() + QStringLiteral("/fw_%1.bin").arg(size));
+        if (!PackSim::writeFirmwareFile(path, size, seed, &m_error)) {
+            return false;
+        }
+        fileBytes = PackSim::firmwareBytes(size, seed);
+        answerer.chooseFile(path);
+        click("btnFileLoad");
+        return MainWindowTestAccess::packetCount(window) == quint32(PackSim::packetCountFor(size));
+    }
+
+    void click(const char *button) { QTest::mouseClick(widget<QPushButton>(button), Qt::LeftButton); }
+
+    template <typename T> T *widget(const char *name) { return window.findChild<T *>(QLatin1String(name)); }
+    QListWidget *log() { return widget<QListWidget>("listWidget"); }
+    QProgressBar *progress() { return widget<QProgressBar>("progressBar"); }
+
+    // Log lines whose message contains text.
+    int logLines(const QString &text)
+    {
+        const QListWidget *list = log();
+        int count = 0;
+        for (int row = 0; row < list->count(); ++row) {
+            count += list->item(row)->text().contains(text) ? 1 : 0;
+        }
+        return count;
+    }
+
+    // Counts the completion lines as they are written (a look at the whole log on every turn of
+    // the event loop would slow a long download down).
+    void watchCompletion()
+    {
+        completions = 0;
+        QListWidget *list = log();
+        QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, list, [this, list] {
+            completions += list->item(0)->text().endsWith(QStringLiteral(":  Update completed")) ? 1 : 0;
+        });
+    }
+    int completions = 0;
+
+    QList<PackSim::ReceivedFrame> frames(PackSim::Kind kind) const
+    {
+        QList<PackSim::ReceivedFrame> found;
+        for (const PackSim::ReceivedFrame &frame : pack.receivedFrames()) {
+            if (frame.kind == kind) {
+                found.append(frame);
+            }
+        }
+        return found;
+    }
+
+    QTimer *initTimer() { return MainWindowTestAccess::initTimer(window); }
+    QTimer *endTimer() { return MainWindowTestAccess::endTimer(window); }
+
+    PackSim::PackSimulator pack;
+    MainWindow window;
+    ModalAnswerer answerer;
+    QByteArray fileBytes;
+
+private:
+    QTemporaryDir m_files;
+    QString m_error;
+};
+
+// Completion line text and the sent-package line of packet n of total.
+inline QString completedText()
+{
+    return QStringLiteral(":  Update completed");
+}
+inline QString sentText(int n, int total)
+{
+    return QStringLiteral("\t Sent package:%1, total:%2 packages.").arg(n).arg(total);
+}

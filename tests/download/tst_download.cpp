@@ -1,0 +1,270 @@
+// The whole download in the real window against the pack simulator on a pseudo-terminal: the image
+// must arrive byte for byte, on a clean line and on a bad one, and the two timers must pace the
+// init and end commands as the pack expects. Each test function runs as a ctest test of its own.
+#include "downloadrig.h"
+#include "window/windowtestsupport.h"
+
+#include <QRegularExpression>
+#include <QSignalSpy>
+
+using PackSim::Kind;
+
+namespace {
+
+constexpr int kTickMs = 1000;
+constexpr int kSlackMs = 300; // scheduling slack on a busy machine
+constexpr int kTimeoutMs = 20000;
+
+bool near(qint64 value, qint64 expected)
+{
+    return qAbs(value - expected) <= kSlackMs;
+}
+
+} // namespace
+
+class TestDownload : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void wholeImage_data();
+    void wholeImage();
+    void everyFrameAndLine();
+    void badLineStillDelivers_data();
+    void badLineStillDelivers();
+    void silentPackGetsFiveInits();
+    void silentEndGetsFourEnds();
+    void endAnsweredAfterSecondCopy();
+    void infoRepliesDoNotAdvance();
+
+private:
+    bool startAndFinish();
+    std::unique_ptr<DownloadRig> m_rig;
+};
+
+void TestDownload::init()
+{
+    m_rig = std::make_unique<DownloadRig>();
+    QVERIFY2(m_rig->error().isEmpty(), qPrintable(m_rig->error()));
+    QVERIFY(m_rig->openPort());
+}
+
+void TestDownload::cleanup()
+{
+    m_rig.reset();
+}
+
+// Start, then wait for the completion line.
+bool TestDownload::startAndFinish()
+{
+    m_rig->watchCompletion();
+    m_rig->click("btnStart");
+    return DownloadRig::waitFor([&] { return m_rig->completions == 1; }, kTimeoutMs);
+}
+
+void TestDownload::wholeImage_data()
+{
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<int>("packets");
+    QTest::newRow("16 packets") << qint64(32768) << 16;
+    QTest::newRow("17 packets, 2047 zero bytes") << qint64(32773) << 17;
+    QTest::newRow("300 packets") << qint64(4 + 299 * 2048 + 1) << 300;
+}
+
+void TestDownload::wholeImage()
+{
+    QFETCH(qint64, size);
+    QFETCH(int, packets);
+    QVERIFY(m_rig->load(size, quint32(size)));
+    QVERIFY(startAndFinish());
+
+    QCOMPARE(m_rig->pack.imagesWritten(), 1);
+    QVERIFY(m_rig->pack.image() == PackSim::expectedImage(m_rig->fileBytes));
+    QCOMPARE(m_rig->pack.violations(), QStringList());
+    QCOMPARE(m_rig->pack.commandCount(Kind::Data), packets);
+    const QList<PackSim::ReceivedFrame> ends = m_rig->frames(Kind::End);
+    QCOMPARE(ends.size(), 1);
+    QCOMPARE(ends.first().word, quint16(packets)); // 300 goes out as 01 2C
+    QCOMPARE(ends.first().bytes.mid(5, 2),
+             QByteArray::fromHex(QByteArray::number(packets, 16).rightJustified(4, '0')));
+    QCOMPARE(m_rig->progress()->value(), packets);
+}
+
+// The 16-packet download in detail: frames, words, writes, log lines and timing of the commands.
+void TestDownload::everyFrameAndLine()
+{
+    TraceCapture traces;
+    QVERIFY(m_rig->load(32768, 3));
+    const qint64 clickMs = m_rig->pack.elapsedMs();
+    QVERIFY(startAndFinish());
+
+    const QList<PackSim::ReceivedFrame> inits = m_rig->frames(Kind::Init);
+    QCOMPARE(inits.size(), 1);
+    QCOMPARE(inits.first().bytes, QByteArray::fromHex("bc32353031aaaa333230303030464342460d"));
+    QVERIFY2(near(inits.first().elapsedMs - clickMs, kTickMs),
+             "the first init goes out a second after Start");
+
+    const QList<PackSim::ReceivedFrame> data = m_rig->frames(Kind::Data);
+    QCOMPARE(data.size(), 16);
+    const QByteArray image = PackSim::expectedImage(m_rig->fileBytes);
+    for (int i = 0; i < data.size(); ++i) {
+        QCOMPARE(data[i].bytes.size(), 2066);
+        QCOMPARE(data[i].word, quint16(i));
+        QCOMPARE(data[i].bytes.mid(5, 2),
+                 QByteArray::fromHex(QByteArray::number(i, 16).rightJustified(4, '0')));
+        QVERIFY(data[i].bytes.mid(13, 2048) == image.mid(4 + 2048 * i, 2048));
+    }
+
+    // Every data frame is handed to the port as nine writes: eight of 256 bytes and one of 18.
+    const QRegularExpression chunkLine(QStringLiteral("^bytesWritten== (\\d+) bytes written (\\d+) "));
+    QList<int> chunks;
+    for (const QString &line : TraceCapture::lines()) {
+        const QRegularExpressionMatch match = chunkLine.match(line);
+        if (match.hasMatch()) {
+            QCOMPARE(match.captured(2).toInt(), 2066);
+            chunks.append(match.captured(1).toInt());
+        }
+    }
+    QCOMPARE(chunks.size(), 16 * 9);
+    for (int i = 0; i < chunks.size(); ++i) {
+        QCOMPARE(chunks[i], i % 9 == 8 ? 18 : 256);
+    }
+
+    const QList<PackSim::ReceivedFrame> ends = m_rig->frames(Kind::End);
+    QCOMPARE(ends.size(), 1);
+    QCOMPARE(ends.first().bytes.size(), 22);
+    QCOMPARE(ends.first().bytes.mid(5, 2), QByteArray::fromHex("0010"));
+    QCOMPARE(ends.first().bytes.mid(13, 4), m_rig->fileBytes.left(4));
+    QVERIFY2(near(ends.first().elapsedMs - data.last().elapsedMs, kTickMs),
+             "the end command a second after the last ack");
+
+    // Log, newest first: the completion line, then packets 15 down to 0.
+    QCOMPARE(m_rig->log()->count(), 17);
+    QVERIFY(m_rig->log()->item(0)->text().endsWith(completedText()));
+    const QRegularExpression stamp(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d"));
+    for (int row = 1; row <= 16; ++row) {
+        const QString line = m_rig->log()->item(row)->text();
+        QVERIFY2(stamp.match(line).hasMatch(), qPrintable(line));
+        QCOMPARE(line.mid(12), sentText(16 - row, 16));
+    }
+    QCOMPARE(m_rig->progress()->value(), 16);
+    QVERIFY(!m_rig->initTimer()->isActive());
+    QVERIFY(!m_rig->endTimer()->isActive());
+    QCOMPARE(m_rig->answerer.boxes().size(), 0);
+}
+
+void TestDownload::badLineStillDelivers_data()
+{
+    QTest::addColumn<int>("delayMs");
+    QTest::addColumn<bool>("byteByByte");
+    QTest::addColumn<int>("noise");
+    QTest::newRow("split replies") << 0 << true << 0;
+    QTest::newRow("delayed replies") << 30 << false << 0;
+    QTest::newRow("noise before replies") << 0 << false << 37;
+    QTest::newRow("all of it") << 10 << true << 11;
+}
+
+void TestDownload::badLineStillDelivers()
+{
+    QFETCH(int, delayMs);
+    QFETCH(bool, byteByByte);
+    QFETCH(int, noise);
+    m_rig->pack.setReplyDelay(delayMs);
+    m_rig->pack.setByteByByte(byteByByte, 0);
+    m_rig->pack.setNoiseBytes(noise);
+    QVERIFY(m_rig->load(32773, 9));
+    QVERIFY(startAndFinish());
+    QCOMPARE(m_rig->pack.imagesWritten(), 1);
+    QVERIFY(m_rig->pack.image() == PackSim::expectedImage(m_rig->fileBytes));
+    QCOMPARE(m_rig->pack.commandCount(Kind::Data), 17);
+    QCOMPARE(m_rig->pack.commandCount(Kind::End), 1);
+    QCOMPARE(m_rig->pack.violations(), QStringList());
+}
+
+void TestDownload::silentPackGetsFiveInits()
+{
+    m_rig->pack.setSilentAll(Kind::Init);
+    QVERIFY(m_rig->load(32768));
+    QSignalSpy ticks(m_rig->initTimer(), &QTimer::timeout);
+    const qint64 clickMs = m_rig->pack.elapsedMs();
+    m_rig->click("btnStart");
+    // Two ticks past the fifth send: the timer keeps ticking, nothing more goes out.
+    QVERIFY(DownloadRig::waitFor([&] { return ticks.count() == 7; }, kTimeoutMs));
+
+    const QList<PackSim::ReceivedFrame> inits = m_rig->frames(Kind::Init);
+    QCOMPARE(inits.size(), 5);
+    for (int i = 0; i < inits.size(); ++i) {
+        QCOMPARE(inits[i].bytes.size(), 18);
+        QVERIFY2(near(inits[i].elapsedMs - clickMs, kTickMs * (i + 1)), qPrintable(QString::number(i)));
+    }
+    QCOMPARE(m_rig->pack.totalCommands(), 5);
+    QVERIFY(m_rig->initTimer()->isActive());
+    QCOMPARE(MainWindowTestAccess::initCount(m_rig->window), 5);
+    QCOMPARE(m_rig->log()->count(), 0);
+    QCOMPARE(m_rig->answerer.boxes().size(), 0);
+}
+
+void TestDownload::silentEndGetsFourEnds()
+{
+    m_rig->pack.setNoEndReply(true);
+    QVERIFY(m_rig->load(32768));
+    qint64 lastAckMs = -1;
+    QObject::connect(&m_rig->pack, &PackSim::PackSimulator::replySent, &m_rig->pack, [&](Kind kind) {
+        if (kind == Kind::Data) {
+            lastAckMs = m_rig->pack.elapsedMs();
+        }
+    });
+    qint64 completedMs = -1;
+    QObject::connect(m_rig->log()->model(), &QAbstractItemModel::rowsInserted, m_rig->log(), [&] {
+        if (m_rig->log()->item(0)->text().endsWith(completedText())) {
+            completedMs = m_rig->pack.elapsedMs();
+        }
+    });
+    QVERIFY(startAndFinish());
+
+    const QList<PackSim::ReceivedFrame> ends = m_rig->frames(Kind::End);
+    QCOMPARE(ends.size(), 4);
+    for (int i = 0; i < ends.size(); ++i) {
+        QCOMPARE(ends[i].bytes.size(), 22);
+        QVERIFY2(near(ends[i].elapsedMs - lastAckMs, kTickMs * (i + 1)), qPrintable(QString::number(i)));
+    }
+    QVERIFY2(near(completedMs - lastAckMs, 5 * kTickMs),
+             qPrintable(QString::number(completedMs - lastAckMs)));
+    QVERIFY(!m_rig->endTimer()->isActive());
+    QCOMPARE(m_rig->progress()->value(), 16);
+    QCOMPARE(m_rig->logLines(completedText()), 1);
+    QCOMPARE(m_rig->pack.imagesWritten(), 4); // every end command closes the image anew
+    QVERIFY(m_rig->pack.image() == PackSim::expectedImage(m_rig->fileBytes));
+}
+
+void TestDownload::endAnsweredAfterSecondCopy()
+{
+    m_rig->pack.setEndReplyAfter(2);
+    QVERIFY(m_rig->load(32768));
+    QVERIFY(startAndFinish());
+    QCOMPARE(m_rig->frames(Kind::End).size(), 2);
+    // Only the end timer sends end commands, and the reply has stopped it.
+    QVERIFY(!m_rig->endTimer()->isActive());
+    QCOMPARE(m_rig->logLines(completedText()), 1);
+    QCOMPARE(m_rig->progress()->value(), 16);
+}
+
+void TestDownload::infoRepliesDoNotAdvance()
+{
+    m_rig->pack.setInfoReplies(true);
+    QVERIFY(m_rig->load(32768));
+    m_rig->click("btnStart");
+    QVERIFY(DownloadRig::waitFor(
+        [&] { return m_rig->pack.repliesSent() == 2 && MainWindowTestAccess::recv(m_rig->window).isEmpty(); },
+        kTimeoutMs)); // both answered and consumed
+    QCOMPARE(m_rig->pack.commandCount(Kind::Data), 0);
+    QCOMPARE(m_rig->log()->count(), 0);
+    QVERIFY(m_rig->initTimer()->isActive());
+    QCOMPARE(MainWindowTestAccess::func(m_rig->window), eFuncUpgradaInit);
+}
+
+QTEST_MAIN(TestDownload)
+#include "tst_download.moc"
