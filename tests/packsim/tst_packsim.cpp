@@ -11,6 +11,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
 using PackSim::Kind;
 using PackSim::PackSimulator;
 
@@ -51,6 +55,7 @@ private slots:
     void garbageBeforeACommandIsSkipped();
     void pulledAdapterClosesTheUpdatersPort();
     void symlinkToTheSlave();
+    void servesASerialDevice();
     void unwritableImageFileIsReported();
     void faultTargets_data();
     void faultTargets();
@@ -317,6 +322,41 @@ void TestPackSim::symlinkToTheSlave()
     QVERIFY(!pack.openPty(link));
     QVERIFY(pack.errorString().contains(QStringLiteral("not a symlink")));
     QVERIFY(QFileInfo(link).isFile());
+}
+
+// A pty slave is a terminal device like a USB adapter's: serve it with openDevice and talk through
+// the master.
+void TestPackSim::servesASerialDevice()
+{
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    QCOMPARE(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    termios tio{};
+    QCOMPARE(tcgetattr(master, &tio), 0);
+    cfmakeraw(&tio);
+    QCOMPARE(tcsetattr(master, TCSANOW, &tio), 0);
+    PackSimulator pack;
+    QVERIFY2(pack.openDevice(QString::fromLocal8Bit(name), 19200), qPrintable(pack.errorString()));
+    QCOMPARE(pack.slavePath(), QString::fromLocal8Bit(name));
+    QCOMPARE(tcgetattr(slave, &tio), 0);
+    QCOMPARE(cfgetospeed(&tio), speed_t(B19200));
+    QCOMPARE(int(tio.c_cflag & CSIZE), int(CS8));
+    QVERIFY(!(tio.c_cflag & (PARENB | CSTOPB)));
+    QVERIFY(!(tio.c_lflag & (ICANON | ECHO)));
+
+    const QByteArray query = Codec::tokensToBytes(QByteArray(Codec::kVersionQueryText));
+    QCOMPARE(::write(master, query.constData(), size_t(query.size())), ssize_t(query.size()));
+    QTRY_COMPARE(pack.repliesSent(), 1);
+    QByteArray received(256, '\0');
+    const ssize_t n = ::read(master, received.data(), size_t(received.size()));
+    QCOMPARE(received.left(int(n)), pack.versionReply());
+    pack.close();
+    ::close(master);
+    ::close(slave);
+
+    QVERIFY(!pack.openDevice(QStringLiteral("/dev/null"), 9600));
+    QVERIFY(pack.errorString().contains(QStringLiteral("not a serial device")));
 }
 
 void TestPackSim::unwritableImageFileIsReported()
