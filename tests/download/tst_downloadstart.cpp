@@ -1,0 +1,161 @@
+// Start's checks and the rows of the download's transition table that a clean run never visits:
+// Start with the port closed, after the path was edited, with no image, during a transfer; a
+// repeated acknowledgement of the last packet; an end reply while idle.
+#include "downloadrig.h"
+
+#include <QSignalSpy>
+
+using PackSim::Kind;
+
+namespace {
+constexpr int kTimeoutMs = 20000;
+}
+
+class TestDownloadStart : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void portClosed();
+    void pathEditedAfterLoad();
+    void noImageLoaded();
+    void startDuringTransfer();
+    void repeatedLastAcknowledgement();
+    void endReplyWhileIdle();
+
+private:
+    std::unique_ptr<DownloadRig> m_rig;
+};
+
+void TestDownloadStart::init()
+{
+    m_rig = std::make_unique<DownloadRig>();
+    QVERIFY2(m_rig->error().isEmpty(), qPrintable(m_rig->error()));
+    QVERIFY(m_rig->openPort());
+}
+
+void TestDownloadStart::cleanup()
+{
+    m_rig.reset();
+}
+
+void TestDownloadStart::portClosed()
+{
+    QVERIFY(m_rig->load(32768));
+    m_rig->click("btn_openConsole"); // closes it
+    QVERIFY(!MainWindowTestAccess::portOpen(m_rig->window));
+    m_rig->click("btnStart");
+
+    QCOMPARE(m_rig->answerer.boxes().size(), 1);
+    QCOMPARE(m_rig->answerer.boxes().first().title, QStringLiteral("Information"));
+    QCOMPARE(m_rig->answerer.boxes().first().text, QStringLiteral("Please open the serial port first!"));
+    // Only the init timer sends the init command: nothing goes out.
+    QVERIFY(!m_rig->initTimer()->isActive());
+    QCOMPARE(m_rig->log()->count(), 1); // the load's line stays
+}
+
+void TestDownloadStart::pathEditedAfterLoad()
+{
+    QVERIFY(m_rig->load(32768));
+    m_rig->widget<QLineEdit>("leFilePath")->setText(QStringLiteral("/tmp/other/firmware.bin"));
+    m_rig->click("btnStart");
+
+    QCOMPARE(m_rig->answerer.boxes().size(), 1);
+    QCOMPARE(m_rig->answerer.boxes().first().title, QStringLiteral("Warning"));
+    QCOMPARE(
+        m_rig->answerer.boxes().first().text,
+        QStringLiteral("The version number of the upgraded file does not match the actual version number"));
+    QVERIFY(!m_rig->initTimer()->isActive());
+    QCOMPARE(m_rig->log()->count(), 1);
+}
+
+void TestDownloadStart::noImageLoaded()
+{
+    // A path with the version but no image: the handshake runs, then nothing.
+    m_rig->widget<QLineEdit>("leFilePath")->setText(DownloadRig::versionDir() + QStringLiteral("/x.bin"));
+    m_rig->click("btnStart");
+    QVERIFY(DownloadRig::waitFor(
+        [&] { return m_rig->pack.repliesSent() == 1 && MainWindowTestAccess::recv(m_rig->window).isEmpty(); },
+        kTimeoutMs));
+    QVERIFY(!m_rig->initTimer()->isActive());
+    QVERIFY(!m_rig->endTimer()->isActive());
+    QCOMPARE(m_rig->pack.commandCount(Kind::Init), 1);
+    QCOMPARE(m_rig->pack.commandCount(Kind::Data), 0);
+    QCOMPARE(m_rig->log()->count(), 0);
+    QCOMPARE(m_rig->answerer.boxes().size(), 0);
+}
+
+void TestDownloadStart::startDuringTransfer()
+{
+    m_rig->pack.setSilent(Kind::Data, 5); // the transfer stalls on packet 4
+    QVERIFY(m_rig->load(32768, 4));
+    m_rig->click("btnStart");
+    QVERIFY(DownloadRig::waitFor([&] { return m_rig->pack.commandCount(Kind::Data) == 5; }, kTimeoutMs));
+    QCOMPARE(MainWindowTestAccess::packetId(m_rig->window), 4u);
+    QCOMPARE(m_rig->log()->count(), 5);
+
+    QSignalSpy ticks(m_rig->initTimer(), &QTimer::timeout);
+    m_rig->click("btnStart");
+    QCOMPARE(m_rig->log()->count(), 0);
+    QCOMPARE(m_rig->progress()->value(), 0);
+    QCOMPARE(MainWindowTestAccess::packetId(m_rig->window), 0u);
+    QVERIFY(m_rig->initTimer()->isActive());
+    // Until the first init goes out, a reply still counts as a data acknowledgement.
+    QCOMPARE(MainWindowTestAccess::func(m_rig->window), eFuncUpgrada);
+
+    m_rig->watchCompletion();
+    QVERIFY(DownloadRig::waitFor([&] { return m_rig->completions == 1; }, kTimeoutMs));
+    QCOMPARE(ticks.count(), 1);
+    QCOMPARE(m_rig->pack.commandCount(Kind::Init), 2);
+    QCOMPARE(m_rig->pack.commandCount(Kind::Data), 5 + 16);
+    QVERIFY(m_rig->pack.image() == PackSim::expectedImage(m_rig->fileBytes));
+    QCOMPARE(m_rig->logLines(QStringLiteral("Sent package")), 16);
+}
+
+void TestDownloadStart::repeatedLastAcknowledgement()
+{
+    m_rig->pack.setNoEndReply(true);
+    QVERIFY(m_rig->load(32768));
+    m_rig->click("btnStart");
+    QVERIFY(DownloadRig::waitFor([&] { return m_rig->endTimer()->isActive(); }, kTimeoutMs));
+    QCOMPARE(MainWindowTestAccess::func(m_rig->window), eFuncUpgrada);
+    QVERIFY(DownloadRig::waitFor([&] { return m_rig->pack.commandCount(Kind::End) == 1; }, kTimeoutMs));
+    QCOMPARE(MainWindowTestAccess::endCount(m_rig->window), 1);
+
+    // The last packet acknowledged once more (as a pack repeating itself would): the end timer
+    // starts over, the end count is back to 0, no data frame and no log line follow.
+    MainWindowTestAccess::func(m_rig->window) = eFuncUpgrada;
+    const int lines = m_rig->log()->count();
+    MainWindowTestAccess::firmwareUpgrad(m_rig->window, eFuncUpgrada);
+    QVERIFY(m_rig->endTimer()->isActive());
+    QCOMPARE(MainWindowTestAccess::endCount(m_rig->window), 0);
+    QCOMPARE(MainWindowTestAccess::packetId(m_rig->window), 15u);
+    QCOMPARE(m_rig->log()->count(), lines);
+
+    m_rig->watchCompletion();
+    QVERIFY(DownloadRig::waitFor([&] { return m_rig->completions == 1; }, kTimeoutMs));
+    QCOMPARE(m_rig->pack.commandCount(Kind::End), 1 + 4);
+    QCOMPARE(m_rig->pack.commandCount(Kind::Data), 16);
+}
+
+void TestDownloadStart::endReplyWhileIdle()
+{
+    QVERIFY(m_rig->load(32768));
+    m_rig->watchCompletion();
+    m_rig->click("btnStart");
+    QVERIFY(DownloadRig::waitFor([&] { return m_rig->completions == 1; }, kTimeoutMs));
+    m_rig->progress()->setValue(3);
+
+    MainWindowTestAccess::firmwareUpgrad(m_rig->window, eFuncUpgradaEnd);
+    QCOMPARE(m_rig->completions, 2);
+    QCOMPARE(m_rig->logLines(QStringLiteral(":  Update completed")), 2);
+    QCOMPARE(m_rig->progress()->value(), 16);
+    QVERIFY(!m_rig->endTimer()->isActive());
+    QVERIFY(!m_rig->initTimer()->isActive());
+}
+
+QTEST_MAIN(TestDownloadStart)
+#include "tst_downloadstart.moc"
