@@ -7,6 +7,7 @@
 #include "protocol/constants.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -57,6 +58,8 @@ private slots:
     void symlinkToTheSlave();
     void servesASerialDevice();
     void unwritableImageFileIsReported();
+    void parserFindsEveryCommandInNoise();
+    void parserSurvivesRandomBytes();
     void faultTargets_data();
     void faultTargets();
     void firmwareHelpers();
@@ -370,6 +373,74 @@ void TestPackSim::unwritableImageFileIsReported()
     QCOMPARE(fileErrors.size(), 1);
     QVERIFY(m_pack->image() == PackSim::expectedImage(file)); // kept in memory all the same
     QCOMPARE(m_pack->imageBytesWritten(), qint64(0));
+}
+
+// Commands between runs of noise without start markers, cut into random pieces: every command comes
+// out whole, in order, whatever the cuts.
+void TestPackSim::parserFindsEveryCommandInNoise()
+{
+    QRandomGenerator random(20261207);
+    const QByteArray commands[] = {
+        Codec::tokensToBytes(QByteArray(Codec::kVersionQueryText)),
+        Codec::tokensToBytes(QByteArray(Codec::kUpgradeInitText)),
+        Codec::buildDataFrame(PackSim::firmwareBytes(2048, 3).toHex(), 0x7EBC, 0x33, 0x01),
+        Codec::buildUpgradeEndFrame(16, "bc7e0d00"),
+    };
+    for (int round = 0; round < 200; ++round) {
+        QByteArray stream;
+        QList<QByteArray> sent;
+        for (int i = 0; i < 8; ++i) {
+            QByteArray noise(int(random.bounded(40)), '\0');
+            for (char &c : noise) {
+                c = char(random.bounded(256));
+                if (c == Codec::kSoiAscii || c == Codec::kSoiUpgrade)
+                    c = '.';
+            }
+            const QByteArray &command = commands[random.bounded(4)];
+            stream += noise + command;
+            sent.append(command);
+        }
+        PackSim::CommandParser parser;
+        QList<QByteArray> got;
+        for (int at = 0; at < stream.size();) {
+            const int piece = 1 + int(random.bounded(300));
+            parser.append(stream.mid(at, piece), at);
+            at += piece;
+            PackSim::ParsedFrame frame;
+            QString problem;
+            PackSim::CommandParser::Step step;
+            while ((step = parser.next(&frame, &problem)) != PackSim::CommandParser::Step::NeedMore) {
+                QVERIFY2(step == PackSim::CommandParser::Step::Frame, qPrintable(problem));
+                got.append(frame.bytes);
+            }
+        }
+        QCOMPARE(got, sent);
+        QCOMPARE(parser.bufferedBytes(), 0);
+    }
+}
+
+// Bytes of every value, start markers included: no crash, and the buffer never holds more than a
+// frame can be long.
+void TestPackSim::parserSurvivesRandomBytes()
+{
+    QRandomGenerator random(7);
+    PackSim::CommandParser parser;
+    for (int round = 0; round < 20000; ++round) {
+        QByteArray bytes(1 + int(random.bounded(64)), '\0');
+        for (char &c : bytes) {
+            const quint32 pick = random.bounded(8);
+            c = pick == 0   ? Codec::kSoiUpgrade
+                : pick == 1 ? Codec::kSoiAscii
+                : pick < 5  ? "0123456789ABCDEF"[random.bounded(16)]
+                            : char(random.bounded(256));
+        }
+        parser.append(bytes, round);
+        PackSim::ParsedFrame frame;
+        QString problem;
+        while (parser.next(&frame, &problem) != PackSim::CommandParser::Step::NeedMore) {
+        }
+        QVERIFY(parser.bufferedBytes() < Quorvane::kFrameOverheadBytes + Quorvane::kMaxLenId);
+    }
 }
 
 void TestPackSim::faultTargets_data()
