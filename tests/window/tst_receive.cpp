@@ -284,7 +284,8 @@ void TestReceive::emptyReplies()
     // While the version is pending an empty reply means nothing.
     versionField(*m_window)->setText(QStringLiteral("before"));
     QVERIFY(pty.send(empty));
-    QTRY_VERIFY(Access::recv(*m_window).isEmpty());
+    QTRY_COMPARE(TraceCapture::startingWith(QStringLiteral("m_func==")).size(), 1);
+    QVERIFY(Access::recv(*m_window).isEmpty());
     QCOMPARE(versionField(*m_window)->text(), QStringLiteral("before"));
     QCOMPARE(Access::func(*m_window), eFuncVersion);
     QVERIFY(TraceCapture::startingWith(QStringLiteral("main eFuncUpgrada")).isEmpty());
@@ -294,6 +295,27 @@ void TestReceive::emptyReplies()
     QVERIFY(pty.send(replyFrame("00")));
     QTRY_COMPARE(TraceCapture::startingWith(QStringLiteral("eFuncUpgradaInit recv")).size(), 1);
     QCOMPARE(versionField(*m_window)->text(), QStringLiteral("before"));
+    QVERIFY(Access::recv(*m_window).isEmpty());
+
+    // Two acknowledgements in one read: the first (init pending) sends packet 0, which makes the
+    // second the acknowledgement of that packet, so packet 1 follows within the same scan.
+    QTRY_COMPARE(pty.received().size(), 5 * kQuery.size());
+    pty.received().clear();
+    QByteArray image(2 * 2048, Qt::Uninitialized);
+    for (int i = 0; i < image.size(); ++i) {
+        image[i] = static_cast<char>(i / 3);
+    }
+    Access::image(*m_window) = image.toHex();
+    Access::packetCount(*m_window) = 2;
+    Access::packetId(*m_window) = 0;
+    Access::func(*m_window) = eFuncUpgradaInit;
+    QVERIFY(pty.send(empty + empty));
+    const QByteArray packets = Codec::buildDataFrame(image.left(2048).toHex(), 0, 0x33, 1) +
+                               Codec::buildDataFrame(image.mid(2048).toHex(), 1, 0x33, 1);
+    QTRY_COMPARE(pty.received(), packets);
+    QCOMPARE(TraceCapture::startingWith(QStringLiteral("main eFuncUpgradaInit recv")).size(), 1);
+    QCOMPARE(TraceCapture::startingWith(QStringLiteral("main eFuncUpgrada recv")).size(), 1);
+    QCOMPARE(Access::func(*m_window), eFuncUpgrada);
     QVERIFY(Access::recv(*m_window).isEmpty());
 }
 
