@@ -33,6 +33,8 @@ void MainWindow::on_btnStart_clicked()
     m_iInitCount = 0;
     m_iEndCount = 0;
     g_usUGPackId = 0;
+    // A coarse timer may fire up to 5 % late; the pack expects its commands a second apart.
+    m_InitTimer->setTimerType(Qt::PreciseTimer);
     m_InitTimer->start(Quorvane::kUpgradeTickMs);
 }
 
@@ -63,6 +65,7 @@ void MainWindow::firmwareUpgrad(E_FUNC func, QByteArray data)
         if (g_usUGPackId + 1 == g_uiUGDataCount) {
             // The last packet is in; the end command follows on the next ticks.
             m_EndTimer->stop();
+            m_EndTimer->setTimerType(Qt::PreciseTimer);
             m_EndTimer->start(Quorvane::kUpgradeTickMs);
             m_iEndCount = 0;
             qCDebug(lcUpgrade) << "eFuncUpgrada end";
