@@ -1,0 +1,183 @@
+#include "tourdriver.h"
+
+#include "app/mainwindow.h"
+#include "packsimulator.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTextStream>
+#include <QTimer>
+
+namespace {
+
+constexpr qint64 kDemoImageBytes = 100000; // bytes: 49 packets
+constexpr int kStepTimeoutMs = 15000;      // ms a step may take before the tour gives up
+
+QTextStream &out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+template <typename T> T *child(QWidget &window, const char *name)
+{
+    return window.findChild<T *>(QString::fromLatin1(name));
+}
+
+// Types the path into the next file dialog and accepts it, as a user would. A message box that
+// shows up instead is reported and closed, so the tour never hangs on it.
+void answerFileDialog(const QString &path)
+{
+    auto *poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, path] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (modal == nullptr || !modal->isVisible()) {
+            return;
+        }
+        poll->stop();
+        poll->deleteLater();
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            QTextStream(stderr) << "tour: unexpected message: " << box->text() << '\n';
+            box->accept();
+            return;
+        }
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        if (dialog == nullptr) {
+            return;
+        }
+        if (auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))) {
+            edit->setText(path);
+        } else {
+            dialog->selectFile(path);
+        }
+        static_cast<QDialog *>(dialog)->accept(); // public in QDialog; runs the dialog's own checks
+    });
+    poll->start(50);
+}
+
+// Runs the event loop until done() holds or timeoutMs pass. (QTest::qWaitFor sleeps between its
+// rounds, which would slow the stop-and-wait download down to its sleep period.)
+template <typename Predicate> bool waitFor(Predicate done, int timeoutMs)
+{
+    if (done()) {
+        return true;
+    }
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done()) {
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    poll.start(20);
+    loop.exec();
+    return done();
+}
+
+} // namespace
+
+TourDriver::TourDriver(const QDir &outDir, const QString &workDir) : m_out(outDir), m_work(workDir) {}
+
+bool TourDriver::fail(const QString &what)
+{
+    QTextStream(stderr) << "tour: " << what << '\n';
+    return false;
+}
+
+void TourDriver::shot(QWidget &window, const QString &language, int step, const QString &name)
+{
+    QCoreApplication::processEvents();
+    const QString path =
+        m_out.filePath(QStringLiteral("tour-%1-%2-%3.png").arg(language).arg(step).arg(name));
+    if (!window.grab().save(path)) {
+        QTextStream(stderr) << "tour: cannot write " << path << '\n';
+        return;
+    }
+    out() << "  screenshot " << path << Qt::endl;
+}
+
+bool TourDriver::run(const QString &language)
+{
+    PackSim::PackSimulator pack;
+    if (!pack.openPty()) {
+        return fail(QStringLiteral("cannot create a pseudo-terminal: %1").arg(pack.errorString()));
+    }
+    const QString folder = m_work + QLatin1Char('/') + pack.versionText().left(12);
+    const QString imagePath = folder + QStringLiteral("/demo_firmware.bin");
+    QString error;
+    if (!QDir().mkpath(folder) || !PackSim::writeFirmwareFile(imagePath, kDemoImageBytes, 7, &error)) {
+        return fail(QStringLiteral("cannot write the demo image: %1").arg(error));
+    }
+    QFile imageFile(imagePath);
+    if (!imageFile.open(QIODevice::ReadOnly)) {
+        return fail(QStringLiteral("cannot read back %1").arg(imagePath));
+    }
+    const QByteArray fileBytes = imageFile.readAll();
+
+    out() << "[" << language << "] pack simulator on " << pack.slavePath() << ", version "
+          << pack.versionText() << Qt::endl;
+
+    MainWindow window;
+    window.setExtraPort(pack.slavePath());
+    window.show();
+    child<QComboBox>(window, "cbxLanguage")->setCurrentIndex(language == QLatin1String("zh") ? 1 : 0);
+    auto *log = child<QListWidget>(window, "listWidget");
+    QObject::connect(log->model(), &QAbstractItemModel::rowsInserted, log,
+                     [log](const QModelIndex &, int first) {
+                         out() << "  log: " << log->item(first)->text() << Qt::endl;
+                     });
+    shot(window, language, 1, QStringLiteral("start"));
+
+    QTest::mouseClick(child<QPushButton>(window, "btn_openConsole"), Qt::LeftButton);
+    auto *version = child<QLineEdit>(window, "leVer");
+    if (!waitFor([version] { return !version->text().isEmpty(); }, kStepTimeoutMs)) {
+        return fail(QStringLiteral("no version shown after opening the port"));
+    }
+    out() << "  version shown: " << version->text() << Qt::endl;
+    shot(window, language, 2, QStringLiteral("version"));
+
+    answerFileDialog(imagePath);
+    QTest::mouseClick(child<QPushButton>(window, "btnFileLoad"), Qt::LeftButton);
+    auto *progress = child<QProgressBar>(window, "progressBar");
+    if (log->count() != 1 || progress->maximum() != PackSim::packetCountFor(fileBytes.size())) {
+        return fail(QStringLiteral("the demo image was not loaded"));
+    }
+    shot(window, language, 3, QStringLiteral("loaded"));
+
+    QTest::mouseClick(child<QPushButton>(window, "btnStart"), Qt::LeftButton);
+    const int half = progress->maximum() / 2;
+    if (!waitFor([progress, half] { return progress->value() >= half; }, kStepTimeoutMs)) {
+        return fail(QStringLiteral("the download did not get under way"));
+    }
+    shot(window, language, 4, QStringLiteral("downloading"));
+
+    const QString completed = QCoreApplication::translate("MainWindow", ":  Update completed");
+    const auto done = [log, completed] {
+        return log->count() > 0 && log->item(0)->text().endsWith(completed);
+    };
+    if (!waitFor(done, kStepTimeoutMs)) {
+        return fail(QStringLiteral("no completion line in the log"));
+    }
+    shot(window, language, 5, QStringLiteral("completed"));
+
+    if (pack.imagesWritten() != 1 || pack.image() != PackSim::expectedImage(fileBytes)) {
+        return fail(QStringLiteral("the image the pack received differs from the file"));
+    }
+    if (pack.violationCount() != 0) {
+        return fail(QStringLiteral("the pack saw protocol violations: %1")
+                        .arg(pack.violations().join(QStringLiteral("; "))));
+    }
+    out() << "  the pack received " << pack.image().size()
+          << " bytes, equal to the file plus its zero padding" << Qt::endl;
+    return true;
+}
