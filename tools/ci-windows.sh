@@ -52,7 +52,7 @@ done
 export DISPLAY=":$(head -n1 "$displayfile")"
 
 # One wine server kept for all the tests, and a fresh prefix.
-wineserver -p
+wineserver -p >/dev/null 2>&1
 timeout 300 wineboot -i >/dev/null 2>&1
 
 status=0

@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <vector>
 
 namespace probe {
@@ -369,6 +370,12 @@ int main(int argc, char **argv)
     if (argc < 3) {
         std::fprintf(stderr, "usage: probe <scenario> <exe> [stand-in] [title]\n");
         return 2;
+    }
+    // The system language the test expects Wine to report (set by the test from LC_ALL/LANG).
+    wchar_t langId[16] = {};
+    if (GetEnvironmentVariableW(L"PROBE_LANGID", langId, 16) > 0) {
+        const unsigned expected = static_cast<unsigned>(std::wcstoul(langId, nullptr, 0));
+        check(GetSystemDefaultLangID() == expected, "the system language is " + narrow(langId));
     }
     const std::string scenario = argv[1];
     const std::wstring exe = windowsPath(argv[2]);
