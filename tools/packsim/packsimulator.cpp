@@ -23,6 +23,9 @@ constexpr quint8 kReplyAdr = 0x01;
 constexpr quint8 kReplyCid1 = 0x46;
 constexpr quint8 kReplyCid2 = 0x00; // return code: done
 
+// How much earlier than an answer is due its timer wakes (see scheduleNextReply).
+constexpr qint64 kTimerWakeEarlyUs = 1500;
+
 QByteArray hexText(const QByteArray &bytes)
 {
     return bytes.toHex(' ').toUpper();
@@ -261,12 +264,15 @@ void PackSimulator::queueReply(Kind kind, QByteArray frame, qint64 readyUs)
     scheduleNextReply();
 }
 
+// Qt's timers count whole milliseconds and can fire up to about a millisecond late, which would add
+// up to two milliseconds to every paced answer. The timer is therefore set to wake early, and the
+// last stretch is covered by zero-timeout rechecks (sendDueReply), which keep the event loop running.
 void PackSimulator::scheduleNextReply()
 {
     if (m_trickleActive || m_pending.isEmpty() || !m_line->isOpen())
         return;
     const qint64 waitUs = m_pending.first().dueUs - nowUs();
-    m_replyTimer->start(int(qMax<qint64>(0, (waitUs + 999) / 1000)));
+    m_replyTimer->start(int(qMax<qint64>(0, (waitUs - kTimerWakeEarlyUs) / 1000)));
 }
 
 void PackSimulator::sendDueReply()
@@ -274,7 +280,7 @@ void PackSimulator::sendDueReply()
     if (m_pending.isEmpty() || !m_line->isOpen())
         return;
     if (m_pending.first().dueUs > nowUs()) {
-        scheduleNextReply(); // the timer's millisecond rounding fell short
+        scheduleNextReply(); // woke early on purpose: check again
         return;
     }
     const PendingReply reply = m_pending.takeFirst();
