@@ -7,10 +7,10 @@
 
 namespace Settings {
 
-QString configPath();           // <program directory>/config.ini
-uint language();                // 0 when absent
+QString configPath(); // <program directory>/config.ini
+uint language();      // 0 when absent
 void setLanguage(int index);
-QString version();              // empty when absent
+QString version();                       // empty when absent
 void setVersion(const QString &version); // stores the first 12 characters
 
 } // namespace Settings

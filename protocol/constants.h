@@ -6,24 +6,24 @@
 namespace Quorvane {
 
 // Frame layout
-constexpr int kFrameOverheadBytes = 18;  // bytes: SOI, VER, ADR, word/CID1, CID2, LENGTH, CHKSUM, EOI
-constexpr int kMaxLenId = 0x0FFF;        // bytes of INFO a LENGTH field can announce
-constexpr int kWriteChunkBytes = 256;    // bytes per write() of a 0xBC frame
+constexpr int kFrameOverheadBytes = 18; // bytes: SOI, VER, ADR, word/CID1, CID2, LENGTH, CHKSUM, EOI
+constexpr int kMaxLenId = 0x0FFF;       // bytes of INFO a LENGTH field can announce
+constexpr int kWriteChunkBytes = 256;   // bytes per write() of a 0xBC frame
 
 // Firmware image and packets
-constexpr int kPacketBytes = 2048;                   // image bytes per data packet
-constexpr int kPacketHexChars = 2 * kPacketBytes;    // characters of image text per data packet
+constexpr int kPacketBytes = 2048;                // image bytes per data packet
+constexpr int kPacketHexChars = 2 * kPacketBytes; // characters of image text per data packet
 constexpr int kDataFrameBytes = kFrameOverheadBytes + kPacketBytes; // 2066 bytes on the wire
-constexpr int kImageHeadBytes = 4;                   // bytes of the image head sent in the end command
-constexpr qint64 kMinImageBytes = 32768;             // bytes; smaller files are refused
-constexpr quint32 kMaxPacketCount = 65535;           // packets; the word field and the end count are 16 bits
+constexpr int kImageHeadBytes = 4;         // bytes of the image head sent in the end command
+constexpr qint64 kMinImageBytes = 32768;   // bytes; smaller files are refused
+constexpr quint32 kMaxPacketCount = 65535; // packets; the word field and the end count are 16 bits
 constexpr qint64 kMaxImageBytes = kImageHeadBytes + qint64(kMaxPacketCount) * kPacketBytes; // bytes
-constexpr int kVersionPathChars = 12;                // characters of the version a firmware path must contain
+constexpr int kVersionPathChars = 12; // characters of the version a firmware path must contain
 
 // Download timing and retries
-constexpr int kUpgradeTickMs = 1000; // ms between init commands and between end commands
-constexpr int kMaxInitSends = 5;     // init commands per Start
-constexpr int kMaxEndSends = 4;      // end commands before completion is assumed
+constexpr int kUpgradeTickMs = 1000;   // ms between init commands and between end commands
+constexpr int kMaxInitSends = 5;       // init commands per Start
+constexpr int kMaxEndSends = 4;        // end commands before completion is assumed
 constexpr int kVersionQueryCopies = 5; // version query frames written back to back
 
 // Receive buffer (hexadecimal text, two characters a byte)
