@@ -2,6 +2,7 @@
 #include "app/mainwindow.h"
 #include "mainwindowtestaccess.h"
 #include "modalanswerer.h"
+#include "windowlookup.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -20,32 +21,8 @@
 #include <QStatusBar>
 #include <QtTest>
 
-namespace {
-
-QString configPath()
-{
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini");
-}
-
-template <typename T> T *child(MainWindow &w, const char *name)
-{
-    return w.findChild<T *>(QLatin1String(name));
-}
-
-// The caption a widget shows for one property.
-QString caption(MainWindow &w, const QString &object, const QString &property)
-{
-    if (object == QLatin1String("MainWindow")) {
-        return w.windowTitle();
-    }
-    QObject *o = w.findChild<QObject *>(object);
-    if (o == nullptr) {
-        return QStringLiteral("<missing %1>").arg(object);
-    }
-    return o->property(property.toLatin1().constData()).toString();
-}
-
-} // namespace
+using WindowLookup::child;
+using WindowLookup::configPath;
 
 class TestWindowShape : public QObject
 {
