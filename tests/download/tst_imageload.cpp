@@ -6,6 +6,8 @@
 #include "protocol/constants.h"
 #include "unreadablefile.h"
 
+#include <QComboBox>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -63,6 +65,7 @@ private slots:
     void refusals();
     void largestAcceptedImage();
     void cancelAfterAGoodLoad();
+    void chineseBoxesDialogAndLog();
 
 private:
     QString writeImage(const QString &relativePath, qint64 size, quint32 seed, QByteArray *content = nullptr);
@@ -359,6 +362,39 @@ void TestImageLoad::cancelAfterAGoodLoad()
     QCOMPARE(MainWindowTestAccess::packetCount(*m_window), 0u);
     QVERIFY(MainWindowTestAccess::image(*m_window).isEmpty());
     QCOMPARE(filePath()->text(), path);
+}
+
+// In Chinese every box, the dialog and the log line come from the translation, titles included.
+void TestImageLoad::chineseBoxesDialogAndLog()
+{
+    m_window->findChild<QComboBox *>(QStringLiteral("cbxLanguage"))->setCurrentIndex(1);
+
+    clickLoad();
+    MainWindowTestAccess::version(*m_window) = kVersion;
+    m_answerer->chooseFile(writeImage(QStringLiteral("other/zh.bin"), 32768, 9));
+    clickLoad();
+    m_answerer->chooseFile(writeImage(kVersionDir + QStringLiteral("/zh-short.bin"), 32767, 10));
+    clickLoad();
+    m_answerer->chooseFile(writeImage(kVersionDir + QStringLiteral("/zh.bin"), 32768, 11));
+    clickLoad();
+    QTest::mouseClick(m_window->findChild<QPushButton *>(QStringLiteral("btnStart")), Qt::LeftButton);
+
+    const QList<ModalAnswerer::Seen> boxes = m_answerer->boxes();
+    QCOMPARE(boxes.size(), 4);
+    const QStringList texts{QStringLiteral("请先点击获取版本号按钮"), QStringLiteral("版本不一致不能更新"),
+                            QStringLiteral("文件太短更新失败"), QStringLiteral("请先打开串口通信")};
+    for (int i = 0; i < boxes.size(); ++i) {
+        QCOMPARE(boxes[i].title, QStringLiteral("警告"));
+        QCOMPARE(boxes[i].text, texts[i]);
+    }
+    const QList<ModalAnswerer::Seen> dialogs = m_answerer->fileDialogs();
+    QCOMPARE(dialogs.size(), 3);
+    QCOMPARE(dialogs[0].title, QStringLiteral("选择更新文件"));
+    QVERIFY(!dialogs[0].filters.isEmpty());
+    QCOMPARE(dialogs[0].filters.first(), QStringLiteral("文件 (*.bin *.sorrel)"));
+    QCOMPARE(log()->count(), 1);
+    QVERIFY2(log()->item(0)->text().endsWith(QStringLiteral("开始更新! 大小 : 32768")),
+             qPrintable(log()->item(0)->text()));
 }
 
 QTEST_MAIN(TestImageLoad)
