@@ -6,6 +6,7 @@
 
 #include <QFileInfo>
 #include <QSerialPort>
+#include <QTimer>
 
 namespace {
 
@@ -61,12 +62,16 @@ void MainWindow::on_btn_openConsole_clicked()
     on_btnGetVer_clicked();
 }
 
-// The closed state: port closed, red lamp, lists enabled, caption "Open Serial".
+// The closed state: port closed, red lamp, lists enabled, caption "Open Serial". A download in its
+// handshake or end phase stops with the port: its commands could no longer reach the pack, and the
+// end phase would otherwise log "Update completed" for an end command that never went out.
 void MainWindow::setPortClosedState()
 {
     if (m_SerialPort->isOpen()) {
         m_SerialPort->close();
     }
+    m_InitTimer->stop();
+    m_EndTimer->stop();
     qCDebug(lcSerial) << "关闭串口";
     setLED(ui->lbStatus, 1, Quorvane::kLampSizePx);
     setListsEnabled(*ui, true);

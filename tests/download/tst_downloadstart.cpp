@@ -1,6 +1,7 @@
 // Start's checks and the rows of the download's transition table that a clean run never visits:
 // Start with the port closed, after the path was edited, with no image, during a transfer; a
-// repeated acknowledgement of the last packet; an end reply while idle.
+// repeated acknowledgement of the last packet; an end reply while idle; the port closed while the
+// end command is still due.
 #include "downloadrig.h"
 
 #include <QSignalSpy>
@@ -25,6 +26,7 @@ private slots:
     void startDuringTransfer();
     void repeatedLastAcknowledgement();
     void endReplyWhileIdle();
+    void closingThePortStopsTheDownload();
 
 private:
     std::unique_ptr<DownloadRig> m_rig;
@@ -155,6 +157,25 @@ void TestDownloadStart::endReplyWhileIdle()
     QCOMPARE(m_rig->progress()->value(), 16);
     QVERIFY(!m_rig->endTimer()->isActive());
     QVERIFY(!m_rig->initTimer()->isActive());
+}
+
+void TestDownloadStart::closingThePortStopsTheDownload()
+{
+    // Every packet acknowledged, the end command due a second later: the user closes the port.
+    m_rig->pack.setNoEndReply(true);
+    QVERIFY(m_rig->load(32768));
+    m_rig->watchCompletion();
+    m_rig->click("btnStart");
+    QVERIFY(DownloadRig::waitFor([&] { return m_rig->endTimer()->isActive(); }, kTimeoutMs));
+    m_rig->click("btn_openConsole");
+    QVERIFY(!MainWindowTestAccess::portOpen(m_rig->window));
+    QVERIFY(!m_rig->endTimer()->isActive());
+    QVERIFY(!m_rig->initTimer()->isActive());
+
+    // Longer than the four end ticks and the completion tick would take: no completion is claimed.
+    QTest::qWait(5500);
+    QCOMPARE(m_rig->completions, 0);
+    QCOMPARE(m_rig->pack.commandCount(Kind::End), 0);
 }
 
 QTEST_MAIN(TestDownloadStart)
