@@ -24,7 +24,7 @@ constexpr quint8 kReplyCid1 = 0x46;
 constexpr quint8 kReplyCid2 = 0x00; // return code: done
 
 // How much earlier than an answer is due its timer wakes (see scheduleNextReply).
-constexpr qint64 kTimerWakeEarlyUs = 1500;
+constexpr qint64 kTimerWakeEarlyUs = 1000;
 
 QByteArray hexText(const QByteArray &bytes)
 {
@@ -264,9 +264,11 @@ void PackSimulator::queueReply(Kind kind, QByteArray frame, qint64 readyUs)
     scheduleNextReply();
 }
 
-// Qt's timers count whole milliseconds and can fire up to about a millisecond late, which would add
-// up to two milliseconds to every paced answer. The timer is therefore set to wake early, and the
-// last stretch is covered by zero-timeout rechecks (sendDueReply), which keep the event loop running.
+// Qt's timers count whole milliseconds, and under the GLib event dispatcher they fire up to a
+// millisecond after that; rounding the wait up as well would make every paced answer up to two
+// milliseconds late. The timer is therefore set to wake one to two milliseconds early, and the last
+// stretch is covered by zero-timeout rechecks (sendDueReply), which keep the event loop running.
+// With Qt's own dispatcher (QT_NO_GLIB=1) the timer itself is accurate to the microsecond.
 void PackSimulator::scheduleNextReply()
 {
     if (m_trickleActive || m_pending.isEmpty() || !m_line->isOpen())
