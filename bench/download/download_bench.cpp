@@ -1,14 +1,19 @@
 // Download benchmarks: the real window offscreen against the pack simulator on a pseudo-terminal.
 //
 //   download_bench turnaround [PACKETS]     time from the pack's acknowledgement leaving to the last
-//                                           byte of the next data frame arriving (unpaced line)
-//   download_bench line BAUD PACKETS        wall time of a whole download with the pack pacing its
-//                                           answers at BAUD, against the pure line time of the
-//                                           commands plus the two fixed one-second waits
+//                                           byte of the next data frame arriving (unpaced line); the
+//                                           simulator answers from a thread of its own, on the same
+//                                           clock as the window
+//   download_bench line BAUD PACKETS        wall time of a whole download against quorvane-packsim
+//                                           --pace BAUD running as a process of its own, compared
+//                                           with the pure line time plus the two one-second waits:
+//                                           judged on the commands' line time, since the pty hands
+//                                           the replies over at once and the simulator paces only
+//                                           the commands; the replies' line time is shown beside it
 //   download_bench load FILE                loading FILE through the real dialog (time only; run it
 //                                           under /usr/bin/time -v for the peak memory)
-// Options: --uniform-log   give the log list uniform item sizes before the download (compare).
 #include "app/mainwindow.h"
+#include "benchsupport.h"
 #include "mainwindowtestaccess.h"
 #include "modalanswerer.h"
 #include "packsimulator.h"
@@ -16,44 +21,27 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <vector>
 
-using PackSim::Kind;
-
 namespace {
 
-constexpr int kFrameBytes[] = {18, 2066, 22}; // init, data, end
-constexpr double kBitsPerByte = 10.0;         // 8N1
-
-bool runUntil(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    QEventLoop loop;
-    QTimer look;
-    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
-        if (done() || clock.elapsed() > timeoutMs) {
-            loop.quit();
-        }
-    });
-    look.start(5);
-    if (!done()) {
-        loop.exec();
-    }
-    return done();
-}
+constexpr int kInitBytes = 18;
+constexpr int kDataBytes = 2066;
+constexpr int kEndBytes = 22;
+constexpr double kBitsPerByte = 10.0; // 8N1
+constexpr double kFixedWaitsS = 2.0;  // 1 s to the first init tick, 1 s to the first end tick
+constexpr int kQuietMs = 300;         // no byte this long after the version answers: the line is idle
 
 void click(MainWindow &w, const char *name)
 {
@@ -62,29 +50,34 @@ void click(MainWindow &w, const char *name)
 
 struct Rig
 {
-    PackSim::PackSimulator pack;
     MainWindow window;
     ModalAnswerer answerer;
     QTemporaryDir dir;
     QByteArray fileBytes;
     int completions = 0;
 
-    bool open()
+    // Opens the port at path and waits until the version answers are in and the line is idle.
+    bool open(const QString &path)
     {
-        pack.setReportViolationsOnStderr(true);
-        if (!pack.openPty()) {
-            std::fprintf(stderr, "pty: %s\n", qPrintable(pack.errorString()));
-            return false;
-        }
-        window.setExtraPort(pack.slavePath());
+        window.setExtraPort(path);
         window.show();
+        QElapsedTimer sinceByte;
+        sinceByte.start();
         click(window, "btn_openConsole");
-        if (!runUntil([&] { return pack.repliesSent() == 5 && MainWindowTestAccess::recv(window).isEmpty(); },
-                      5000)) {
-            std::fprintf(stderr, "no version from the pack\n");
+        QSerialPort *port = MainWindowTestAccess::port(window);
+        QObject::connect(port, &QSerialPort::readyRead, port, [&sinceByte] { sinceByte.restart(); });
+        const QString expected = QString::fromLatin1(PackSim::PackSimulator::kDefaultVersionText);
+        const bool ok = runUntil(
+            [&] {
+                return MainWindowTestAccess::version(window) == expected &&
+                       MainWindowTestAccess::recv(window).isEmpty() && sinceByte.elapsed() > kQuietMs;
+            },
+            10000);
+        QObject::disconnect(port, &QSerialPort::readyRead, port, nullptr);
+        if (!ok) {
+            std::fprintf(stderr, "no version from the pack on %s\n", qPrintable(path));
             return false;
         }
-        pack.resetCounters();
         QListWidget *log = window.findChild<QListWidget *>(QStringLiteral("listWidget"));
         QObject::connect(log->model(), &QAbstractItemModel::rowsInserted, log, [this, log] {
             completions += log->item(0)->text().endsWith(QStringLiteral(":  Update completed")) ? 1 : 0;
@@ -98,21 +91,30 @@ struct Rig
         QDir(dir.path()).mkpath(sub);
         const QString path = dir.filePath(sub + QStringLiteral("/bench.bin"));
         const qint64 size = 4 + qint64(packets) * 2048;
-        if (!PackSim::writeFirmwareFile(path, size, 1)) {
+        if (!PackSim::writeFirmwareFile(path, size, 1))
             return false;
-        }
         fileBytes = PackSim::firmwareBytes(size, 1);
         answerer.chooseFile(path);
         click(window, "btnFileLoad");
-        return MainWindowTestAccess::packetCount(window) == quint32(packets);
+        if (MainWindowTestAccess::packetCount(window) != quint32(packets)) {
+            std::fprintf(stderr, "loading a %d-packet image failed (16 packets at least)\n", packets);
+            return false;
+        }
+        return true;
     }
 
-    bool downloadOnce(int timeoutMs)
+    // Clicks Start and runs until the completion line; the wall time in seconds, or -1.
+    double downloadOnce(int timeoutMs)
     {
         completions = 0;
+        QElapsedTimer clock;
+        clock.start();
         click(window, "btnStart");
-        return runUntil([&] { return completions == 1; }, timeoutMs) &&
-               pack.image() == PackSim::expectedImage(fileBytes);
+        if (!runUntil([&] { return completions == 1; }, timeoutMs)) {
+            std::fprintf(stderr, "the download did not complete\n");
+            return -1;
+        }
+        return static_cast<double>(clock.nsecsElapsed()) / 1e9;
     }
 };
 
@@ -124,73 +126,81 @@ double percentile(std::vector<double> v, double p)
     return v[at];
 }
 
-int turnaround(Rig &rig, int packets)
+int turnaround(int packets)
 {
-    if (!rig.load(packets)) {
-        std::fprintf(stderr, "loading a %d-packet image failed (16 packets at least)\n", packets);
+    SimThread sim;
+    if (!sim.startSimulator()) {
+        std::fprintf(stderr, "pty: %s\n", qPrintable(sim.errorString()));
         return 1;
     }
-    QElapsedTimer clock;
-    clock.start();
-    qint64 ackNs = -1;
-    std::vector<double> samplesUs;
-    QObject::connect(&rig.pack, &PackSim::PackSimulator::replySent, &rig.pack, [&](Kind kind) {
-        ackNs = (kind == Kind::Data || kind == Kind::Init) ? clock.nsecsElapsed() : -1;
-    });
-    QObject::connect(&rig.pack, &PackSim::PackSimulator::commandReceived, &rig.pack, [&](Kind kind) {
-        if (kind == Kind::Data && ackNs >= 0) {
-            samplesUs.push_back(static_cast<double>(clock.nsecsElapsed() - ackNs) / 1000.0);
-            ackNs = -1;
-        }
-    });
-    const qint64 startMs = clock.elapsed();
-    if (!rig.downloadOnce(600000)) {
-        std::fprintf(stderr, "download failed or image differs\n");
+    Rig rig;
+    if (!rig.open(sim.slavePath()) || !rig.load(packets))
+        return 1;
+    sim.takeSamples();
+    const double wallS = rig.downloadOnce(600000);
+    if (wallS < 0 || !runUntil([&] { return sim.imagesCompleted() == 1; }, 5000) ||
+        sim.image() != PackSim::expectedImage(rig.fileBytes) || sim.violations() != 0) {
+        std::fprintf(stderr, "download failed, image differs or violations (%d)\n", sim.violations());
         return 1;
     }
-    const double wallS = static_cast<double>(clock.elapsed() - startMs) / 1000.0;
+    const std::vector<double> us = sim.takeSamples();
+    const size_t head = std::min<size_t>(1000, us.size());
     std::printf("turnaround over %zu packets: median %.3f ms, p99 %.3f ms, max %.3f ms; "
                 "first 1000 median %.3f ms, last 1000 median %.3f ms; whole download %.2f s\n",
-                samplesUs.size(), percentile(samplesUs, 0.5) / 1000, percentile(samplesUs, 0.99) / 1000,
-                percentile(samplesUs, 1.0) / 1000,
-                percentile(std::vector<double>(samplesUs.begin(),
-                                               samplesUs.begin() + std::min<size_t>(1000, samplesUs.size())),
-                           0.5) /
-                    1000,
-                percentile(std::vector<double>(samplesUs.end() - std::min<size_t>(1000, samplesUs.size()),
-                                               samplesUs.end()),
-                           0.5) /
-                    1000,
-                wallS);
+                us.size(), percentile(us, 0.5) / 1000, percentile(us, 0.99) / 1000,
+                percentile(us, 1.0) / 1000,
+                percentile(std::vector<double>(us.begin(), us.begin() + head), 0.5) / 1000,
+                percentile(std::vector<double>(us.end() - head, us.end()), 0.5) / 1000, wallS);
     return 0;
 }
 
-int line(Rig &rig, int baud, int packets)
+int line(int baud, int packets)
 {
-    if (!rig.load(packets)) {
-        std::fprintf(stderr, "loading a %d-packet image failed (16 packets at least)\n", packets);
+    QTemporaryDir out;
+    const QString imagePath = out.filePath(QStringLiteral("received.bin"));
+    PackSimProcess sim;
+    if (baud <= 0 || !sim.start({QStringLiteral("--pace"), QString::number(baud), QStringLiteral("--no-log"),
+                                 QStringLiteral("--image-out"), imagePath},
+                                10000)) {
+        std::fprintf(stderr, "quorvane-packsim: %s\n", qPrintable(sim.errorString()));
         return 1;
     }
-    rig.pack.setPaceBaud(baud);
-    QElapsedTimer clock;
-    clock.start();
-    if (!rig.downloadOnce(3600000)) {
-        std::fprintf(stderr, "download failed or image differs\n");
+    Rig rig;
+    if (!rig.open(sim.slavePath()) || !rig.load(packets))
+        return 1;
+    const double wallS = rig.downloadOnce(3600000);
+    const QByteArray expected = PackSim::expectedImage(rig.fileBytes);
+    QFile received(imagePath);
+    const bool same = wallS >= 0 && received.open(QIODevice::ReadOnly) && received.readAll() == expected;
+    const bool stopped = sim.stop(5000);
+    if (!same || !stopped || sim.violations() != 0) {
+        std::fprintf(stderr, "download failed, image differs or the simulator complained:\n%s\n",
+                     qPrintable(sim.summary()));
         return 1;
     }
-    const double wallS = static_cast<double>(clock.elapsed()) / 1000.0;
-    const double commandBytes = kFrameBytes[0] + double(packets) * kFrameBytes[1] + kFrameBytes[2];
-    const double lineS = commandBytes * kBitsPerByte / baud;
-    const double expectedS = lineS + 2.0; // 1 s to the first init tick, 1 s to the first end tick
-    std::printf("line %d baud, %d packets: download %.3f s; commands on the line %.3f s + fixed waits 2 s "
-                "= %.3f s; excess %.3f s (%.2f %%)\n",
-                baud, packets, wallS, lineS, expectedS, wallS - expectedS,
-                100.0 * (wallS - expectedS) / expectedS);
+    const int frames = packets + 2;
+    const double commandBytes = kInitBytes + double(packets) * kDataBytes + kEndBytes;
+    const double replyBytes = double(frames) * PackSim::PackSimulator::emptyReply().size();
+    const double commandsS = commandBytes * kBitsPerByte / baud;
+    const double repliesS = replyBytes * kBitsPerByte / baud;
+    const double judged = commandsS + kFixedWaitsS;
+    const double both = commandsS + repliesS + kFixedWaitsS;
+    std::printf("line %d baud, %d packets (%d frames each way): download %.3f s\n"
+                "line   commands only (judged): %.3f s on the line + 2 s fixed waits = %.3f s; "
+                "excess %.3f s = %.2f %% (%.2f ms a frame)\n"
+                "line   commands + replies:     %.3f s + %.3f s + 2 s = %.3f s; excess %.3f s = %.2f %% "
+                "(%.2f ms a frame)\n",
+                baud, packets, frames, wallS, commandsS, judged, wallS - judged,
+                100.0 * (wallS - judged) / judged, 1000.0 * (wallS - judged) / frames, commandsS, repliesS,
+                both, wallS - both, 100.0 * (wallS - both) / both, 1000.0 * (wallS - both) / frames);
     return 0;
 }
 
-int load(MainWindow &window, ModalAnswerer &answerer, const QString &file)
+int load(const QString &file)
 {
+    MainWindow window;
+    window.show();
+    ModalAnswerer answerer;
     MainWindowTestAccess::version(window) = QFileInfo(file).absoluteDir().dirName();
     answerer.chooseFile(QFileInfo(file).absoluteFilePath());
     QElapsedTimer clock;
@@ -209,31 +219,14 @@ int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
-    const bool uniform = args.removeAll(QStringLiteral("--uniform-log")) > 0;
+    const QStringList args = app.arguments().mid(1);
     const QString mode = args.value(0);
-
-    if (mode == QLatin1String("load")) {
-        MainWindow window;
-        window.show();
-        ModalAnswerer answerer;
-        return load(window, answerer, args.value(1));
-    }
-
-    Rig rig;
-    if (!rig.open()) {
-        return 1;
-    }
-    if (uniform) {
-        rig.window.findChild<QListWidget *>(QStringLiteral("listWidget"))->setUniformItemSizes(true);
-    }
-    if (mode == QLatin1String("turnaround")) {
-        return turnaround(rig, args.value(1, QStringLiteral("1200")).toInt());
-    }
-    if (mode == QLatin1String("line")) {
-        return line(rig, args.value(1).toInt(), args.value(2).toInt());
-    }
-    std::fprintf(stderr, "usage: download_bench turnaround [PACKETS] | line BAUD PACKETS | load FILE "
-                         "[--uniform-log]\n");
+    if (mode == QLatin1String("load") && args.size() == 2)
+        return load(args.value(1));
+    if (mode == QLatin1String("turnaround") && args.size() <= 2)
+        return turnaround(args.value(1, QStringLiteral("1200")).toInt());
+    if (mode == QLatin1String("line") && args.size() == 3)
+        return line(args.value(1).toInt(), args.value(2).toInt());
+    std::fprintf(stderr, "usage: download_bench turnaround [PACKETS] | line BAUD PACKETS | load FILE\n");
     return 2;
 }
