@@ -30,18 +30,44 @@ int windowsKindFor(int currentKind, unsigned long platformId, const std::optiona
     return productName->find("2000") != std::string::npos ? kOsWin2000 : kOsNtOther;
 }
 
-std::string programFolder(const std::string &modulePath)
+bool isLeadByte(unsigned char byte, unsigned codePage)
 {
-    const std::size_t lastSlash = modulePath.rfind('\\');
-    std::string folder = lastSlash == std::string::npos ? std::string() : modulePath.substr(0, lastSlash);
-    while (!folder.empty() && folder.back() == '\\')
-        folder.pop_back();
-    return folder;
+    switch (codePage) {
+    case 932: // Japanese (Shift-JIS)
+        return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+    case 936: // Simplified Chinese (GBK)
+    case 949: // Korean
+    case 950: // Traditional Chinese (Big5)
+        return byte >= 0x81 && byte <= 0xFE;
+    default:
+        return false;
+    }
 }
 
-std::string driverLocation(const std::string &modulePath)
+std::string programFolder(const std::string &modulePath, unsigned codePage)
 {
-    return programFolder(modulePath) + kDriverSubPath;
+    // The folder ends where the run of backslashes holding the last one starts. Characters are
+    // walked whole, so a trailing byte of 0x5C never counts as a backslash.
+    std::size_t folderEnd = std::string::npos;
+    bool afterBackslash = false;
+    for (std::size_t i = 0; i < modulePath.size(); ++i) {
+        const char byte = modulePath[i];
+        if (byte == '\\') {
+            if (!afterBackslash)
+                folderEnd = i;
+            afterBackslash = true;
+            continue;
+        }
+        afterBackslash = false;
+        if (isLeadByte(static_cast<unsigned char>(byte), codePage) && i + 1 < modulePath.size())
+            ++i;
+    }
+    return folderEnd == std::string::npos ? std::string() : modulePath.substr(0, folderEnd);
+}
+
+std::string driverLocation(const std::string &modulePath, unsigned codePage)
+{
+    return programFolder(modulePath, codePage) + kDriverSubPath;
 }
 
 const char *commandPrefix(int osKind)
@@ -57,13 +83,13 @@ const char *commandPrefix(int osKind)
     }
 }
 
-Command composeCommand(int osKind, const std::string &modulePath)
+Command composeCommand(int osKind, const std::string &modulePath, unsigned codePage)
 {
     Command command;
     const char *prefix = commandPrefix(osKind);
     if (!prefix)
         return command;
-    std::string line = prefix + driverLocation(modulePath);
+    std::string line = prefix + driverLocation(modulePath, codePage);
     if (line.size() + 1 > kCommandBufferSize) {
         command.status = CommandStatus::TooLong;
         return command;

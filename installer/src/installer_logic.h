@@ -50,11 +50,19 @@ bool needsProductName(unsigned long platformId);
 // and an empty string when the key opened but the value could not be read.
 int windowsKindFor(int currentKind, unsigned long platformId, const std::optional<std::string> &productName);
 
-// The executable's folder: the path up to its last backslash, trailing backslashes removed.
-std::string programFolder(const std::string &modulePath);
+// The ANSI code page of plain single-byte paths.
+constexpr unsigned kSingleByteCodePage = 1252;
+
+// Whether `byte` starts a two-byte character in the ANSI code page `codePage` (932, 936, 949, 950).
+bool isLeadByte(unsigned char byte, unsigned codePage);
+
+// The executable's folder: the path up to its last backslash, trailing backslashes removed. The path
+// is in the ANSI code page `codePage`: in the double-byte code pages the second byte of a character
+// may be 0x5C (Big5 "\xA5\x5C", GBK "\x81\x5C"), which is no backslash.
+std::string programFolder(const std::string &modulePath, unsigned codePage = kSingleByteCodePage);
 
 // The folder followed by the driver's INF path.
-std::string driverLocation(const std::string &modulePath);
+std::string driverLocation(const std::string &modulePath, unsigned codePage = kSingleByteCodePage);
 
 // The command prefix of a Windows kind (each ends in one space), or nullptr when no installation is
 // attempted for that kind.
@@ -73,7 +81,7 @@ struct Command
     std::string line; // set only when Ready; line.size() + 1 <= kCommandBufferSize
 };
 
-Command composeCommand(int osKind, const std::string &modulePath);
+Command composeCommand(int osKind, const std::string &modulePath, unsigned codePage = kSingleByteCodePage);
 
 // Longest program folder whose command line still fits, for a Windows kind that installs.
 std::size_t longestFolderFor(int osKind);

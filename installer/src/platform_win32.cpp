@@ -123,7 +123,8 @@ int installDriver()
     const std::optional<std::string> path = modulePath();
     if (!path)
         return 0;
-    const ferrodin::Command command = ferrodin::composeCommand(g_osKind, *path);
+    // GetModuleFileNameA gives the path in the ANSI code page.
+    const ferrodin::Command command = ferrodin::composeCommand(g_osKind, *path, GetACP());
     if (command.status != ferrodin::CommandStatus::Ready)
         return 0;
     const std::optional<std::string> program = setupProgramPath();

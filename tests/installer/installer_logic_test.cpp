@@ -140,6 +140,39 @@ void testDriverLocation()
     }
 }
 
+// Paths in the double-byte ANSI code pages: a character's second byte may be 0x5C and is no
+// backslash, neither the last one nor a trailing one.
+void testDoubleByteFolder()
+{
+    struct Row
+    {
+        const char *name;
+        const char *modulePath;
+        unsigned codePage;
+        const char *folder;
+    };
+    const Row rows[] = {
+        // Big5 "\xA5\x5C" is one character; its second byte must stay.
+        {"Big5 folder ending in 0x5C", "C:\\\xA5\x5C\\Ferrodin.exe", 950, "C:\\\xA5\x5C"},
+        {"Big5 folder, trailing backslashes", "C:\\\xA5\x5C\\\\\\Ferrodin.exe", 950, "C:\\\xA5\x5C"},
+        {"Big5 program name with 0x5C", "C:\\Tools\\\xA5\x5C.exe", 950, "C:\\Tools"},
+        {"GBK folder ending in 0x5C", "D:\\\x81\x5C\\Ferrodin.exe", 936, "D:\\\x81\x5C"},
+        {"Shift-JIS folder ending in 0x5C", "D:\\\x95\x5C\\Ferrodin.exe", 932, "D:\\\x95\x5C"},
+        {"Shift-JIS single-byte kana is no lead byte", "D:\\\xB1\\Ferrodin.exe", 932, "D:\\\xB1"},
+        {"Korean folder ending in 0x5C", "D:\\\xB0\x5C\\Ferrodin.exe", 949, "D:\\\xB0\x5C"},
+        // In a single-byte code page 0xA5 is a character of its own and 0x5C a backslash.
+        {"single-byte code page", "C:\\\xA5\\Ferrodin.exe", 1252, "C:\\\xA5"},
+        {"lead byte at the very end", "C:\\Tools\\\xA5", 950, "C:\\Tools"},
+    };
+    for (const Row &row : rows) {
+        checkEqual(programFolder(row.modulePath, row.codePage), row.folder,
+                   std::string("programFolder: ") + row.name);
+        checkEqual(composeCommand(kOsNtOther, row.modulePath, row.codePage).line,
+                   std::string(commandPrefix(kOsNtOther)) + row.folder + kDriverSubPath,
+                   std::string("composeCommand: ") + row.name);
+    }
+}
+
 void testCommandLine()
 {
     const std::string win9x = "rundll32.exe setupapi.dll,InstallHinfSection ComPort 128 ";
@@ -288,6 +321,7 @@ int main()
     testLanguage();
     testWindowsKind();
     testDriverLocation();
+    testDoubleByteFolder();
     testCommandLine();
     testBufferLimit();
     testTexts();
