@@ -1,7 +1,6 @@
 // The simulator against the codec over a real pseudo-terminal: answers, the image it rebuilds, the
 // violations it finds, and how it copes with garbage and a vanished line.
-#include "packsimpeer.h"
-#include "packsimulator.h"
+#include "packsimfixture.h"
 
 #include "protocol/codec.h"
 #include "protocol/constants.h"
@@ -34,15 +33,11 @@ QByteArray bcFrame(const QByteArray &verAdr, quint16 word, const QByteArray &cid
 
 } // namespace
 
-class TestPackSim : public QObject
+class TestPackSim : public PackSimFixture
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-
     void versionReply_data();
     void versionReply();
     void fiveQueriesBackToBack();
@@ -63,33 +58,7 @@ private slots:
     void faultTargets_data();
     void faultTargets();
     void firmwareHelpers();
-
-private:
-    PackSimulator *m_pack = nullptr;
-    PackSimPeer *m_peer = nullptr;
 };
-
-void TestPackSim::initTestCase()
-{
-    qRegisterMetaType<QSerialPort::SerialPortError>();
-}
-
-void TestPackSim::init()
-{
-    m_pack = new PackSimulator;
-    m_pack->setReportViolationsOnStderr(false);
-    QVERIFY2(m_pack->openPty(), qPrintable(m_pack->errorString()));
-    m_peer = new PackSimPeer;
-    QVERIFY2(m_peer->open(m_pack->slavePath()), qPrintable(m_peer->port.errorString()));
-}
-
-void TestPackSim::cleanup()
-{
-    delete m_peer;
-    m_peer = nullptr;
-    delete m_pack;
-    m_pack = nullptr;
-}
 
 void TestPackSim::versionReply_data()
 {
@@ -283,15 +252,9 @@ void TestPackSim::garbageBeforeACommandIsSkipped()
 
 void TestPackSim::pulledAdapterClosesTheUpdatersPort()
 {
-    // The port reports the vanished line again and again until it is closed, so close it at once
-    // (a window that does not would spin on the error).
+    // A window that does not close its port on the error would spin on it.
     QList<QSerialPort::SerialPortError> errors;
-    connect(&m_peer->port, &QSerialPort::errorOccurred, this, [&](QSerialPort::SerialPortError error) {
-        if (error == QSerialPort::NoError)
-            return;
-        errors.append(error);
-        m_peer->port.close();
-    });
+    closePeerOnError(&errors);
     QSignalSpy pulled(m_pack, &PackSimulator::adapterPulled);
     m_peer->sendVersionQuery();
     QTRY_COMPARE(m_peer->accepted.size(), 1);

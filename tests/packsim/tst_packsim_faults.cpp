@@ -1,6 +1,5 @@
 // Each fault of the simulator, seen from the updater's side of a real pseudo-terminal.
-#include "packsimpeer.h"
-#include "packsimulator.h"
+#include "packsimfixture.h"
 
 #include "protocol/codec.h"
 
@@ -13,15 +12,11 @@
 using PackSim::Kind;
 using PackSim::PackSimulator;
 
-class TestPackSimFaults : public QObject
+class TestPackSimFaults : public PackSimFixture
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-
     void unanswered_data();
     void unanswered();
     void silentDataStallsTheDownload();
@@ -40,32 +35,7 @@ private:
     void sendKinds(const QStringList &kinds);
     // Sends the test command and waits for its answer, which comes after every earlier answer.
     void probe();
-
-    PackSimulator *m_pack = nullptr;
-    PackSimPeer *m_peer = nullptr;
 };
-
-void TestPackSimFaults::initTestCase()
-{
-    qRegisterMetaType<QSerialPort::SerialPortError>();
-}
-
-void TestPackSimFaults::init()
-{
-    m_pack = new PackSimulator;
-    m_pack->setReportViolationsOnStderr(false);
-    QVERIFY2(m_pack->openPty(), qPrintable(m_pack->errorString()));
-    m_peer = new PackSimPeer;
-    QVERIFY2(m_peer->open(m_pack->slavePath()), qPrintable(m_peer->port.errorString()));
-}
-
-void TestPackSimFaults::cleanup()
-{
-    delete m_peer;
-    m_peer = nullptr;
-    delete m_pack;
-    m_pack = nullptr;
-}
 
 void TestPackSimFaults::sendKinds(const QStringList &kinds)
 {
@@ -269,12 +239,7 @@ void TestPackSimFaults::pacedDownloadTakesTheLineTime()
 void TestPackSimFaults::pullAdapterMidDownload()
 {
     QList<QSerialPort::SerialPortError> errors;
-    connect(&m_peer->port, &QSerialPort::errorOccurred, this, [&](QSerialPort::SerialPortError error) {
-        if (error == QSerialPort::NoError)
-            return;
-        errors.append(error);
-        m_peer->port.close();
-    });
+    closePeerOnError(&errors);
     m_pack->setReplyDelay(50);
     connect(m_pack, &PackSimulator::commandReceived, this, [this](Kind kind, quint16 word) {
         if (kind == Kind::Data && word == 3)
