@@ -22,7 +22,26 @@ private slots:
     void deviceThatCannotBeOpened_data();
     void deviceThatCannotBeOpened();
     void help();
+
+private:
+    // Runs the program to its end: it must exit with exitCode and name message on stderr. What it
+    // wrote on stdout goes to *out.
+    void runAndExpect(const QStringList &arguments, int exitCode, const QString &message,
+                      QByteArray *out = nullptr);
 };
+
+void TestPackSimCli::runAndExpect(const QStringList &arguments, int exitCode, const QString &message,
+                                  QByteArray *out)
+{
+    QProcess sim;
+    sim.start(QStringLiteral(PACKSIM_EXE), arguments);
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitCode(), exitCode);
+    if (out)
+        *out = sim.readAllStandardOutput();
+    const QString error = QString::fromLocal8Bit(sim.readAllStandardError());
+    QVERIFY2(error.contains(message), qPrintable(error));
+}
 
 void TestPackSimCli::servesAPtyAndStopsOnSigterm()
 {
@@ -96,13 +115,9 @@ void TestPackSimCli::badCommandLine()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, message);
-    QProcess sim;
-    sim.start(QStringLiteral(PACKSIM_EXE), arguments);
-    QVERIFY(sim.waitForFinished(5000));
-    QCOMPARE(sim.exitCode(), 2);
-    QVERIFY(sim.readAllStandardOutput().isEmpty()); // no pty path: nothing is served
-    const QString error = QString::fromLocal8Bit(sim.readAllStandardError());
-    QVERIFY2(error.contains(message), qPrintable(error));
+    QByteArray out;
+    runAndExpect(arguments, 2, message, &out);
+    QVERIFY(out.isEmpty()); // no pty path: nothing is served
 }
 
 void TestPackSimCli::deviceThatCannotBeOpened_data()
@@ -122,12 +137,7 @@ void TestPackSimCli::deviceThatCannotBeOpened()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, message);
-    QProcess sim;
-    sim.start(QStringLiteral(PACKSIM_EXE), arguments);
-    QVERIFY(sim.waitForFinished(5000));
-    QCOMPARE(sim.exitCode(), 1);
-    const QString error = QString::fromLocal8Bit(sim.readAllStandardError());
-    QVERIFY2(error.contains(message), qPrintable(error));
+    runAndExpect(arguments, 1, message);
 }
 
 void TestPackSimCli::help()
