@@ -16,6 +16,19 @@ namespace {
 
 constexpr int kHistoryLimit = 10000; // frames kept in receivedFrames()
 
+ReceivedFrame recordOf(const ParsedFrame &frame, qint64 elapsedMs, bool wellFormed)
+{
+    ReceivedFrame record;
+    record.time = QDateTime::currentDateTime();
+    record.elapsedMs = elapsedMs;
+    record.firstByteMs = frame.firstByteMs / 1000;
+    record.kind = frame.kind;
+    record.word = frame.word;
+    record.bytes = frame.bytes;
+    record.wellFormed = wellFormed;
+    return record;
+}
+
 } // namespace
 
 void PackSimulator::onData(const QByteArray &bytes)
@@ -35,14 +48,7 @@ void PackSimulator::onData(const QByteArray &bytes)
         }
         ++m_rejectedFrames;
         if (!frame.bytes.isEmpty()) {
-            ReceivedFrame record;
-            record.time = QDateTime::currentDateTime();
-            record.elapsedMs = m_clock.elapsed();
-            record.firstByteMs = frame.firstByteMs / 1000;
-            record.kind = frame.kind;
-            record.word = frame.word;
-            record.bytes = frame.bytes;
-            m_received.append(record);
+            m_received.append(recordOf(frame, m_clock.elapsed(), false));
             logFrame("RX", frame.kind, frame.bytes, QStringLiteral("rejected"));
         }
         violation(QStringLiteral("%1 frame rejected: %2").arg(kindName(frame.kind), problem));
@@ -54,15 +60,7 @@ void PackSimulator::onData(const QByteArray &bytes)
 
 void PackSimulator::handleFrame(const ParsedFrame &frame)
 {
-    ReceivedFrame record;
-    record.time = QDateTime::currentDateTime();
-    record.elapsedMs = m_clock.elapsed();
-    record.firstByteMs = frame.firstByteMs / 1000;
-    record.kind = frame.kind;
-    record.word = frame.word;
-    record.bytes = frame.bytes;
-    record.wellFormed = true;
-    m_received.append(record);
+    m_received.append(recordOf(frame, m_clock.elapsed(), true));
     logFrame("RX", frame.kind, frame.bytes,
              frame.kind == Kind::Data || frame.kind == Kind::End ? QStringLiteral("word %1").arg(frame.word)
                                                                  : QString());
