@@ -2,27 +2,21 @@
 // the port against the pack simulator on a pseudo-terminal, failed opens, a vanished adapter and a
 // change of language while the port is open.
 #include "mainwindowtestaccess.h"
-#include "modalanswerer.h"
 #include "packsimulator.h"
-#include "windowtestsupport.h"
+#include "windowfixture.h"
 
 #include <QSerialPortInfo>
 #include <QVariant>
-
-#include <memory>
 
 using PackSim::Kind;
 using PackSim::PackSimulator;
 using Access = MainWindowTestAccess;
 
-class TestPortLink : public QObject
+class TestPortLink : public WindowFixture
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
     void parameterLists_data();
     void parameterLists();
     void extraPortComesFirstWithItsRecord();
@@ -36,36 +30,7 @@ private slots:
     void modemLineErrorsAreNoFailure();
     void adapterPulledClosesThePort();
     void languageChangeWhileOpenKeepsTheButtonsMeaning();
-
-private:
-    void openOn(const QString &device);
-
-    std::unique_ptr<MainWindow> m_window;
-    std::unique_ptr<ModalAnswerer> m_answerer;
 };
-
-void TestPortLink::init()
-{
-    removeSettingsFile();
-    m_answerer = std::make_unique<ModalAnswerer>();
-    m_window = std::make_unique<MainWindow>();
-    m_window->show();
-}
-
-void TestPortLink::cleanup()
-{
-    QVERIFY2(m_answerer->boxes().isEmpty(), qPrintable(m_answerer->boxes().value(0).text));
-    m_window.reset();
-    m_answerer.reset();
-    removeSettingsFile();
-}
-
-void TestPortLink::openOn(const QString &device)
-{
-    m_window->setExtraPort(device);
-    QCOMPARE(combo(*m_window, "comboBox_serialPort")->currentText(), device);
-    QTest::mouseClick(button(*m_window, "btn_openConsole"), Qt::LeftButton);
-}
 
 void TestPortLink::parameterLists_data()
 {

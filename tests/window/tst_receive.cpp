@@ -1,24 +1,18 @@
 // Frames through the real window over a pseudo-terminal: what the senders put on the line, how
 // replies are reassembled, checked and dispatched, and the version query.
 #include "mainwindowtestaccess.h"
-#include "modalanswerer.h"
 #include "packsimulator.h"
-#include "windowtestsupport.h"
-
-#include <memory>
+#include "windowfixture.h"
 
 using PackSim::Kind;
 using PackSim::PackSimulator;
 using Access = MainWindowTestAccess;
 
-class TestReceive : public QObject
+class TestReceive : public WindowFixture
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
     void versionQueryWithPortClosedWritesNothing();
     void versionQueryBytesOnTheLine();
     void rawSend_data();
@@ -37,32 +31,13 @@ private slots:
     void receiveCap();
 
 private:
+    // Opens the port on device; it must open.
     void openOn(const QString &device);
-
-    std::unique_ptr<MainWindow> m_window;
-    std::unique_ptr<ModalAnswerer> m_answerer;
 };
-
-void TestReceive::init()
-{
-    removeSettingsFile();
-    m_answerer = std::make_unique<ModalAnswerer>();
-    m_window = std::make_unique<MainWindow>();
-    m_window->show();
-}
-
-void TestReceive::cleanup()
-{
-    QVERIFY2(m_answerer->boxes().isEmpty(), qPrintable(m_answerer->boxes().value(0).text));
-    m_window.reset();
-    m_answerer.reset();
-    removeSettingsFile();
-}
 
 void TestReceive::openOn(const QString &device)
 {
-    m_window->setExtraPort(device);
-    QTest::mouseClick(button(*m_window, "btn_openConsole"), Qt::LeftButton);
+    WindowFixture::openOn(device);
     QVERIFY(Access::portOpen(*m_window));
 }
 
