@@ -155,6 +155,26 @@ private:
     QString m_error;
 };
 
+// The fixture of the download tests: a fresh rig for every test function, its port open on the
+// simulator. A test class derives from it and uses m_rig.
+class DownloadFixture : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_rig = std::make_unique<DownloadRig>();
+        QVERIFY2(m_rig->error().isEmpty(), qPrintable(m_rig->error()));
+        QVERIFY(m_rig->openPort());
+    }
+
+    void cleanup() { m_rig.reset(); }
+
+protected:
+    std::unique_ptr<DownloadRig> m_rig;
+};
+
 // Completion line text and the sent-package line of packet n of total.
 inline QString completedText()
 {

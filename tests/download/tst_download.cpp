@@ -22,14 +22,11 @@ bool near(qint64 value, qint64 expected)
 
 } // namespace
 
-class TestDownload : public QObject
+class TestDownload : public DownloadFixture
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
     void wholeImage_data();
     void wholeImage();
     void everyFrameAndLine();
@@ -42,20 +39,7 @@ private slots:
 
 private:
     bool startAndFinish();
-    std::unique_ptr<DownloadRig> m_rig;
 };
-
-void TestDownload::init()
-{
-    m_rig = std::make_unique<DownloadRig>();
-    QVERIFY2(m_rig->error().isEmpty(), qPrintable(m_rig->error()));
-    QVERIFY(m_rig->openPort());
-}
-
-void TestDownload::cleanup()
-{
-    m_rig.reset();
-}
 
 // Start, then wait for the completion line.
 bool TestDownload::startAndFinish()

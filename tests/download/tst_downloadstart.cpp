@@ -12,14 +12,11 @@ namespace {
 constexpr int kTimeoutMs = 20000;
 }
 
-class TestDownloadStart : public QObject
+class TestDownloadStart : public DownloadFixture
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
     void portClosed();
     void pathEditedAfterLoad();
     void noImageLoaded();
@@ -27,22 +24,7 @@ private slots:
     void repeatedLastAcknowledgement();
     void endReplyWhileIdle();
     void closingThePortStopsTheDownload();
-
-private:
-    std::unique_ptr<DownloadRig> m_rig;
 };
-
-void TestDownloadStart::init()
-{
-    m_rig = std::make_unique<DownloadRig>();
-    QVERIFY2(m_rig->error().isEmpty(), qPrintable(m_rig->error()));
-    QVERIFY(m_rig->openPort());
-}
-
-void TestDownloadStart::cleanup()
-{
-    m_rig.reset();
-}
 
 void TestDownloadStart::portClosed()
 {
