@@ -7,6 +7,9 @@
 //   probe too-long <hook-exe> <stand-in>     a command line over 255 bytes: failure text, nothing started
 //   probe planted <exe> <stand-in>           a rundll32.exe beside the program is never run
 //   probe early-ok <hook-exe> <stand-in>     OK before the timer: the dialog ends, nothing started
+//   probe double-byte-folder <hook-exe> <stand-in>
+//                                            a folder ending in a GBK character whose second byte is
+//                                            0x5C is passed on whole
 #include "probe.h"
 
 #include <cstdio>
@@ -345,6 +348,37 @@ int planted(const std::wstring &exe, const std::wstring &standin)
     return finish();
 }
 
+int doubleByteFolder(const std::wstring &hookExe, const std::wstring &standin)
+{
+    check(GetACP() == 936, "the ANSI code page is GBK (" + std::to_string(GetACP()) + ")");
+    // U+4E57 is "\x81\x5C" in GBK: the folder's last byte is 0x5C.
+    const std::wstring folder = tempPath(L"\u4E57");
+    const bool made = CreateDirectoryW(folder.c_str(), nullptr) != FALSE;
+    check(made, "the folder " + narrow(folder) + " is made (" + std::to_string(GetLastError()) + ")");
+    const std::wstring copy = folder + L"\\" + fileNameOf(hookExe);
+    check(CopyFileW(hookExe.c_str(), copy.c_str(), FALSE) != FALSE,
+          "the program is copied into the folder (" + std::to_string(GetLastError()) + ")");
+    const std::wstring record = tempPath(L"record.txt");
+    DeleteFileW(record.c_str());
+    prepareEnvironment(standin, L"Stand-in", record);
+    Run run;
+    if (runToOutcome(copy, L"", run)) {
+        DWORD setupId = 0;
+        std::wstring commandLine;
+        const bool recorded = readRecord(record, &setupId, &commandLine);
+        check(recorded && lstrcmpiW(commandLine.c_str(), expectedCommand(folder).c_str()) == 0,
+              "the setup program got the whole folder: " + narrow(commandLine));
+        if (HWND box = waitForWindowOf(setupId, L"Stand-in", 5000))
+            PostMessageW(box, WM_CLOSE, 0, 0);
+        processEnds(setupId, 5000);
+        closeDialog(run, CloseBy::Ok);
+    }
+    DeleteFileW(copy.c_str());
+    RemoveDirectoryW(folder.c_str());
+    DeleteFileW(record.c_str());
+    return finish();
+}
+
 int earlyOk(const std::wstring &hookExe, const std::wstring &standin)
 {
     const std::wstring record = tempPath(L"record.txt");
@@ -396,6 +430,8 @@ int main(int argc, char **argv)
         return planted(exe, standin);
     if (scenario == "early-ok" && argc > 3)
         return earlyOk(exe, standin);
+    if (scenario == "double-byte-folder" && argc > 3)
+        return doubleByteFolder(exe, standin);
     std::fprintf(stderr, "unknown scenario or missing arguments: %s\n", scenario.c_str());
     return 2;
 }
