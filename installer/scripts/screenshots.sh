@@ -8,6 +8,8 @@ cd "$(dirname "$0")/../.."
 exe=$PWD/build-win/Ferrodin.exe
 [[ -f "$exe" ]] || { echo "no $exe: run tools/ci-windows.sh first" >&2; exit 1; }
 
+tools/ensure-locales.sh en_US.UTF-8 zh_CN.UTF-8
+
 export WINEPREFIX
 WINEPREFIX=$(mktemp -d /tmp/ferrodin-shots.XXXXXX)
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
