@@ -33,9 +33,14 @@ void write(const char *key, const QVariant &value)
 
 namespace Settings {
 
+QString configDirectory()
+{
+    return QCoreApplication::applicationDirPath();
+}
+
 QString configPath()
 {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini");
+    return configDirectory() + QStringLiteral("/config.ini");
 }
 
 uint language()

@@ -7,7 +7,8 @@
 
 namespace Settings {
 
-QString configPath(); // <program directory>/config.ini
+QString configDirectory(); // where config.ini (and the download record beside it) lives
+QString configPath();      // configDirectory() + "/config.ini"
 uint language();      // 0 when absent
 void setLanguage(int index);
 QString version();                       // empty when absent
