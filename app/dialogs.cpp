@@ -26,6 +26,15 @@ void information(QWidget *parent, const QString &text)
     showBox(parent, QMessageBox::Information, QT_TRANSLATE_NOOP("MainWindow", "Information"), text);
 }
 
+bool question(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::Question, QCoreApplication::translate("MainWindow", "Warning"), text,
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 QString openFile(QWidget *parent, const QString &caption, const QString &dir, const QString &filter)
 {
     QFileDialog dialog(parent, caption, dir, filter);

@@ -13,6 +13,8 @@ namespace Dialogs {
 void warning(QWidget *parent, const QString &text);
 // Information box titled "Information" (translated) with one OK button; text already translated.
 void information(QWidget *parent, const QString &text);
+// Question box titled "Warning" (translated) with Yes and No, No the default; true for Yes.
+bool question(QWidget *parent, const QString &text);
 // Single existing file; empty when cancelled.
 QString openFile(QWidget *parent, const QString &caption, const QString &dir, const QString &filter);
 

@@ -2,13 +2,17 @@
 // and the small slots that belong to no other area.
 #include "app/mainwindow.h"
 
+#include "app/dialogs.h"
 #include "app/logging.h"
 #include "app/settings.h"
 #include "ui_mainwindow.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QStatusBar>
 #include <QStringList>
@@ -44,6 +48,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(m_InitTimer, SIGNAL(timeout()), this, SLOT(timeSlot()));
     m_EndTimer = new QTimer(this);
     connect(m_EndTimer, SIGNAL(timeout()), this, SLOT(timeEndSlot()));
+    m_StallTimer = new QTimer(this);
+    m_StallTimer->setSingleShot(true);
+    connect(m_StallTimer, &QTimer::timeout, this,
+            [this] { feedDownload(Download::EventKind::StallElapsed); });
 
     ui->progressBar->setValue(0);
 
@@ -77,6 +85,18 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
     // Key presses that reach the window itself are consumed without effect.
     const Qt::KeyboardModifiers modifiers = event->modifiers();
     Q_UNUSED(modifiers)
+}
+
+// "Close" and the title bar's close button both come here.
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_download.running &&
+        !Dialogs::question(this, tr("A download is running. Close the window anyway?"))) {
+        event->ignore();
+        return;
+    }
+    feedDownload(Download::EventKind::Closing);
+    event->accept();
 }
 
 void MainWindow::addLogLine(const QString &message)
@@ -131,9 +151,11 @@ void MainWindow::on_btnStop_clicked()
 void MainWindow::on_btnPdf_clicked()
 {
     const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/pdf/help.pdf");
-    if (QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+    if (QFileInfo::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
         qCDebug(lcApp) << "PDF file opened successfully.";
     } else {
         qCDebug(lcApp) << "Failed to open PDF file.";
+        Dialogs::warning(this,
+                         tr("The help document %1 cannot be opened.").arg(QDir::toNativeSeparators(path)));
     }
 }

@@ -4,8 +4,11 @@
 
 #include "app/vcicanobj.h"
 #include "protocol/codec.h"
+#include "protocol/constants.h"
+#include "upgrade/downloadmachine.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QMainWindow>
 #include <QString>
 #include <QTranslator>
@@ -71,6 +74,7 @@ private slots:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     // app/
@@ -91,6 +95,12 @@ private:
     void firmwareUpgrad(E_FUNC func, QByteArray data);
     void sendData();
     QByteArray buildUpgradeEndFrame(quint16 packetCount);
+    // The download's state machine: feeds it an event with the window's counters, timers and
+    // pending code, takes the new values back and carries out its actions.
+    void feedDownload(Download::EventKind kind, E_FUNC func = eFuncNone);
+    void carryOut(const Download::Action &action);
+    QString noticeText(const Download::Action &action) const;
+    void recordDownload(Download::Outcome outcome);
 
     QTranslator m_Translator;
     std::unique_ptr<Ui::MainWindow> ui;
@@ -110,7 +120,7 @@ private:
     QString m_strLastDir;
     int m_iInitCount = 0;
     quint32 g_uiUGDataCount = 0;
-    quint16 g_usUGPackLen = 4096;
+    quint16 g_usUGPackLen = Quorvane::kPacketHexChars;
     quint32 g_usUGPackId = 0;
     QTimer *m_EndTimer = nullptr;
     bool m_bLanguageReady = false;
@@ -118,6 +128,16 @@ private:
     int m_iEndCount = 0;
 
     QString m_extraPort; // from the command line; listed first and kept on refresh
+
+    // The download beyond the counters above: its phase, whether it runs, its totals.
+    Download::State m_download;
+    QTimer *m_StallTimer = nullptr;  // single shot: no acknowledgement of a data packet in time
+    bool m_bVersionReported = false; // the pack on the open port has reported its version
+    // What the download record tells of the image and the run.
+    QString m_imagePath;
+    qint64 m_imageBytes = 0;
+    QString m_imageSha256;
+    QDateTime m_downloadStarted;
 
     friend class MainWindowTestAccess; // tests read the state a user cannot see directly
 };

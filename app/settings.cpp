@@ -21,11 +21,16 @@ QVariant read(const char *key, const QVariant &absent)
     return value;
 }
 
+// Writes only a value that differs from the one in the file: QSettings rewrites the whole file on
+// every change, which for a large file stalls the window.
 void write(const char *key, const QVariant &value)
 {
     QSettings settings(Settings::configPath(), QSettings::IniFormat);
     settings.beginGroup(QLatin1String(kGroup));
-    settings.setValue(QLatin1String(key), value);
+    const QVariant stored = settings.value(QLatin1String(key));
+    if (!stored.isValid() || stored.toString() != value.toString()) {
+        settings.setValue(QLatin1String(key), value);
+    }
     settings.endGroup();
 }
 

@@ -9,7 +9,7 @@ namespace Settings {
 
 QString configDirectory(); // where config.ini (and the download record beside it) lives
 QString configPath();      // configDirectory() + "/config.ini"
-uint language();      // 0 when absent
+uint language();           // 0 when absent
 void setLanguage(int index);
 QString version();                       // empty when absent
 void setVersion(const QString &version); // stores the first 12 characters

@@ -25,10 +25,12 @@ constexpr int kUpgradeTickMs = 1000;   // ms between init commands and between e
 constexpr int kMaxInitSends = 5;       // init commands per Start
 constexpr int kMaxEndSends = 4;        // end commands before completion is assumed
 constexpr int kVersionQueryCopies = 5; // version query frames written back to back
+constexpr int kStallNoticeMs = 5000;   // ms without an acknowledgement of a data packet before a notice
 
 // Receive buffer (hexadecimal text, two characters a byte)
 constexpr int kRecvCapChars = 7168;  // characters; above this the oldest part is dropped
 constexpr int kRecvDropChars = 1024; // characters dropped at a time
+constexpr int kRecvMaxChars = 16384; // characters the buffer never exceeds, whatever arrives
 
 // Window
 constexpr int kLampSizePx = 32; // pixels, the link lamp's diameter

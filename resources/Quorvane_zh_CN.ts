@@ -89,7 +89,7 @@
     </message>
     <message>
         <source>Information</source>
-        <translation>警告</translation>
+        <translation>提示</translation>
     </message>
     <message>
         <source>Warning</source>
@@ -130,6 +130,54 @@
     <message>
         <source>:  Update completed</source>
         <translation>更新完成</translation>
+    </message>
+    <message>
+        <source>The pack did not answer the start of the download. Check the cable and the baud rate, then press Start DownLoad again.</source>
+        <translation>电池包未响应升级开始命令。请检查连接线和波特率，然后重新点击开始下载。</translation>
+    </message>
+    <message>
+        <source>No answer from the pack for package %1 in %2 s. Check the cable, then press Start DownLoad to begin again.</source>
+        <translation>数据包%1已%2秒未收到电池包应答。请检查连接线，然后点击开始下载重新开始。</translation>
+    </message>
+    <message>
+        <source>The pack did not confirm the end of the download.</source>
+        <translation>电池包未确认升级结束。</translation>
+    </message>
+    <message>
+        <source>The serial port was lost during the download. Reconnect, open the port and press Start DownLoad again.</source>
+        <translation>下载过程中串口断开。请重新连接并打开串口，然后点击开始下载。</translation>
+    </message>
+    <message>
+        <source>Cannot open %1: %2</source>
+        <translation>无法打开%1：%2</translation>
+    </message>
+    <message>
+        <source>Your user must be in the group that owns %1 (%2); add it and log in again.</source>
+        <translation>当前用户须属于拥有%1的用户组（%2）；请将用户加入该组后重新登录。</translation>
+    </message>
+    <message>
+        <source>The help document %1 cannot be opened.</source>
+        <translation>无法打开帮助文档%1。</translation>
+    </message>
+    <message>
+        <source>A download is running. Load a file when it has finished.</source>
+        <translation>正在下载，请在下载结束后再加载文件。</translation>
+    </message>
+    <message>
+        <source>A download is running. Get the version when it has finished.</source>
+        <translation>正在下载，请在下载结束后再获取版本号。</translation>
+    </message>
+    <message>
+        <source>Please load a firmware file first!</source>
+        <translation>请先加载固件文件！</translation>
+    </message>
+    <message>
+        <source>The pack has not reported its version. Download %1 anyway?</source>
+        <translation>电池包未上报版本号。仍要下载 %1 吗？</translation>
+    </message>
+    <message>
+        <source>A download is running. Close the window anyway?</source>
+        <translation>正在下载，仍要关闭窗口吗？</translation>
     </message>
 </context>
 </TS>

@@ -90,6 +90,7 @@ void MainWindow::parseRecvData()
                 firmwareUpgrad(eFuncUpgradaEnd, QByteArray());
                 break;
             default:
+                feedDownload(Download::EventKind::OtherReply);
                 break;
             }
             continue;
@@ -113,13 +114,20 @@ void MainWindow::parseRecvData()
         case eFuncVersion: {
             const QString version = QString::fromUtf8(payload);
             ui->leVer->setText(version);
+            // Five answers to the five queries: the file is written only when the value changes.
+            if (version != m_strVersion) {
+                Settings::setVersion(version);
+            }
             m_strVersion = version;
-            Settings::setVersion(version);
+            m_bVersionReported = true;
             qCDebug(lcSerial) << "string2====" << version;
             break;
         }
         default:
             break;
+        }
+        if (m_func != eFuncVersion && m_func != eFuncTest) {
+            feedDownload(Download::EventKind::OtherReply);
         }
     }
 }

@@ -2,10 +2,12 @@
 #include "app/logging.h"
 #include "app/mainwindow.h"
 #include "protocol/constants.h"
+#include "serial/link.h"
 #include "ui_mainwindow.h"
 
 #include <QFileInfo>
 #include <QSerialPort>
+#include <QStatusBar>
 #include <QTimer>
 
 namespace {
@@ -30,6 +32,7 @@ void MainWindow::on_btn_openConsole_clicked()
     qCDebug(lcSerial) << ui->btn_openConsole->text();
 
     if (m_PortOpen) {
+        feedDownload(Download::EventKind::PortClosed);
         setPortClosedState();
         return;
     }
@@ -49,8 +52,20 @@ void MainWindow::on_btn_openConsole_clicked()
         setLED(ui->lbStatus, 1, Quorvane::kLampSizePx);
         m_PortOpen = false;
         qCDebug(lcSerial) << "打开串口失败" << m_SerialPort->errorString();
+        QString message = tr("Cannot open %1: %2").arg(name, m_SerialPort->errorString());
+#ifdef Q_OS_LINUX
+        if (m_SerialPort->error() == QSerialPort::PermissionError) {
+            const QString device = name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
+            message += QLatin1Char(' ') + tr("Your user must be in the group that owns %1 (%2); add it and "
+                                             "log in again.")
+                                              .arg(device, QFileInfo(device).group());
+        }
+#endif
+        statusBar()->showMessage(message);
         return;
     }
+    statusBar()->clearMessage();
+    m_bVersionReported = false; // a new port may lead to another pack
 
     setListsEnabled(*ui, false);
     ui->btn_openConsole->setText(tr("Close Serial"));
@@ -62,16 +77,15 @@ void MainWindow::on_btn_openConsole_clicked()
     on_btnGetVer_clicked();
 }
 
-// The closed state: port closed, red lamp, lists enabled, caption "Open Serial". A download in its
-// handshake or end phase stops with the port: its commands could no longer reach the pack, and the
-// end phase would otherwise log "Update completed" for an end command that never went out.
+// The closed state: port closed, red lamp, lists enabled, caption "Open Serial". The callers have
+// ended the download first (its timers stopped): its commands could no longer reach the pack, and
+// the end phase would otherwise log "Update completed" for an end command that never went out.
 void MainWindow::setPortClosedState()
 {
     if (m_SerialPort->isOpen()) {
         m_SerialPort->close();
     }
-    m_InitTimer->stop();
-    m_EndTimer->stop();
+    m_bVersionReported = false;
     qCDebug(lcSerial) << "关闭串口";
     setLED(ui->lbStatus, 1, Quorvane::kLampSizePx);
     setListsEnabled(*ui, true);
@@ -93,13 +107,8 @@ void MainWindow::onPortError(int error)
         return; // a failed open is handled where it happens
     }
 
-    bool useless = code == QSerialPort::ResourceError;
-    if (code == QSerialPort::ReadError || code == QSerialPort::NotOpenError) {
-        const QString name = m_SerialPort->portName();
-        const QString file = name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
-        useless = !m_SerialPort->isOpen() || !QFileInfo::exists(file);
-    }
-    if (useless) {
+    if (Link::portIsGone(code, m_SerialPort->portName(), m_SerialPort->isOpen())) {
+        feedDownload(Download::EventKind::LinkLost);
         setPortClosedState();
         m_SerialPort->clearError();
     }
@@ -115,17 +124,16 @@ qint64 MainWindow::writeToPort(const QByteArray &bytes)
 
 void MainWindow::readData()
 {
-    if (m_Recv.size() > Quorvane::kRecvCapChars) {
-        m_Recv.remove(0, Quorvane::kRecvDropChars);
-    }
     if (!m_SerialPort) {
         return;
     }
     const QByteArray data = m_SerialPort->readAll();
-    qCDebug(lcSerial).nospace() << "recv datam_Recv=" << data.toHex(' ').toUpper().constData();
+    if (lcSerial().isDebugEnabled()) {
+        qCDebug(lcSerial).nospace() << "recv datam_Recv=" << data.toHex(' ').toUpper().constData();
+    }
     if (data.isEmpty()) {
         return;
     }
-    m_Recv.append(data.toHex());
+    Link::appendReceived(m_Recv, data);
     parseRecvData();
 }

@@ -2,6 +2,9 @@
 
 #include "protocol/constants.h"
 
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
 #include <QIODevice>
 
 #include <array>
@@ -93,7 +96,8 @@ quint32 packetCountForFile(qint64 fileBytes)
     return static_cast<quint32>(paddedHexChars(bodyHexChars) / Quorvane::kPacketHexChars);
 }
 
-bool readAsHex(QIODevice &device, qint64 fileBytes, QByteArray *head8, QByteArray *bodyHex)
+bool readAsHex(QIODevice &device, qint64 fileBytes, QByteArray *head8, QByteArray *bodyHex,
+               QCryptographicHash *hash)
 {
     head8->clear();
     bodyHex->clear();
@@ -104,6 +108,9 @@ bool readAsHex(QIODevice &device, qint64 fileBytes, QByteArray *head8, QByteArra
     char head[Quorvane::kImageHeadBytes];
     if (!readExactly(device, head, Quorvane::kImageHeadBytes)) {
         return false;
+    }
+    if (hash) {
+        hash->addData(head, Quorvane::kImageHeadBytes);
     }
 
     const qint64 bodyBytes = fileBytes - Quorvane::kImageHeadBytes;
@@ -117,6 +124,9 @@ bool readAsHex(QIODevice &device, qint64 fileBytes, QByteArray *head8, QByteArra
         const qint64 want = qMin(bodyBytes - done, kReadPieceBytes);
         if (!readExactly(device, piece.data(), want)) {
             return false;
+        }
+        if (hash) {
+            hash->addData(piece.data(), static_cast<int>(want));
         }
         toHex(piece.data(), want, out + 2 * done);
         done += want;
@@ -135,6 +145,34 @@ int padToWholePackets(QByteArray &hexText)
         hexText.append(zeros, '0');
     }
     return zeros;
+}
+
+LoadVerdict load(const QString &path, Image *image)
+{
+    const qint64 fileBytes = QFileInfo(path).size();
+    switch (checkSize(fileBytes)) {
+    case SizeVerdict::TooShort:
+        return LoadVerdict::TooShort;
+    case SizeVerdict::TooLarge:
+        return LoadVerdict::TooLarge;
+    case SizeVerdict::Accepted:
+        break;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return LoadVerdict::Unreadable;
+    }
+    Image loaded;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!readAsHex(file, fileBytes, &loaded.head8, &loaded.body, &hash)) {
+        return LoadVerdict::Unreadable;
+    }
+    padToWholePackets(loaded.body);
+    loaded.packets = static_cast<quint32>(loaded.body.size() / Quorvane::kPacketHexChars);
+    loaded.fileBytes = fileBytes;
+    loaded.sha256Hex = hash.result().toHex();
+    *image = std::move(loaded);
+    return LoadVerdict::Loaded;
 }
 
 } // namespace FirmwareImage

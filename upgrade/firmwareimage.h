@@ -6,6 +6,7 @@
 #include <QString>
 #include <QtGlobal>
 
+class QCryptographicHash;
 class QIODevice;
 
 namespace FirmwareImage {
@@ -39,10 +40,35 @@ quint32 packetCountForFile(qint64 fileBytes);
 // capacity of its padded length, so padding it later costs no copy. The file is read in pieces
 // and converted as it comes, so no whole copy of the raw bytes is held. False, with both outputs
 // empty, when the device delivers fewer bytes (read error, file shortened meanwhile).
-bool readAsHex(QIODevice &device, qint64 fileBytes, QByteArray *head8, QByteArray *bodyHex);
+// When hash is given, every byte read (head and body) is also added to it.
+bool readAsHex(QIODevice &device, qint64 fileBytes, QByteArray *head8, QByteArray *bodyHex,
+               QCryptographicHash *hash = nullptr);
 
 // Appends the digit 0 to hexText up to the next multiple of kPacketHexChars (nothing when it is
 // one already); returns the number of characters appended.
 int padToWholePackets(QByteArray &hexText);
+
+// An image ready to send: the head as 8 hexadecimal characters, the body as hexadecimal text
+// padded to whole packets, the packet count, and what the download record tells of the file.
+struct Image
+{
+    QByteArray head8;
+    QByteArray body;
+    quint32 packets = 0;
+    qint64 fileBytes = 0;
+    QByteArray sha256Hex; // of the file as read, lower-case hexadecimal
+};
+
+enum class LoadVerdict
+{
+    Loaded,
+    TooShort,
+    TooLarge,
+    Unreadable, // cannot be opened, or delivered fewer bytes than its size
+};
+
+// The size check, the read and the padding of "Load File", apart from any window; the version
+// check of the path is the caller's. *image is set only when the verdict is Loaded.
+LoadVerdict load(const QString &path, Image *image);
 
 } // namespace FirmwareImage

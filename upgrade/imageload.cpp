@@ -8,12 +8,15 @@
 #include "ui_mainwindow.h"
 #include "upgrade/firmwareimage.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QStandardPaths>
 
 void MainWindow::on_btnFileLoad_clicked()
 {
+    // A new image under a running download would mix two images on the pack.
+    if (m_download.running) {
+        Dialogs::warning(this, tr("A download is running. Load a file when it has finished."));
+        return;
+    }
     if (m_strVersion.isEmpty()) {
         m_strVersion = Settings::version();
     }
@@ -22,9 +25,12 @@ void MainWindow::on_btnFileLoad_clicked()
         return;
     }
 
-    // Whatever happens from here on, the previous image is gone.
+    // Whatever happens from here on, the previous image is gone, and with it any download of it
+    // that has reached its outcome: no late answer may send a packet of another image.
     g_uiUGDataCount = 0;
     m_FWContext.clear();
+    m_imagePath.clear();
+    feedDownload(Download::EventKind::ImageChanged);
 
     const QString startDir = m_strLastDir.isEmpty()
                                  ? QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)
@@ -43,39 +49,34 @@ void MainWindow::on_btnFileLoad_clicked()
     }
     m_strLastDir = FirmwareImage::directoryOf(path);
 
-    const qint64 fileBytes = QFileInfo(path).size();
-    switch (FirmwareImage::checkSize(fileBytes)) {
-    case FirmwareImage::SizeVerdict::TooShort:
+    FirmwareImage::Image image;
+    switch (FirmwareImage::load(path, &image)) {
+    case FirmwareImage::LoadVerdict::TooShort:
         Dialogs::warning(this, tr("File is too short, upgrade failed"));
         return;
-    case FirmwareImage::SizeVerdict::TooLarge:
+    case FirmwareImage::LoadVerdict::TooLarge:
         // More packets than the 16-bit packet number and end count can carry.
         Dialogs::warning(this, tr("File is too large, upgrade failed"));
         return;
-    case FirmwareImage::SizeVerdict::Accepted:
-        break;
-    }
-
-    QFile file(path);
-    QByteArray head8;
-    QByteArray body;
-    const bool read =
-        file.open(QIODevice::ReadOnly) && FirmwareImage::readAsHex(file, fileBytes, &head8, &body);
-    file.close();
-    if (!read) {
-        qCDebug(lcUpgrade) << "firmware read failed:" << path << file.errorString();
+    case FirmwareImage::LoadVerdict::Unreadable:
+        qCDebug(lcUpgrade) << "firmware read failed:" << path;
         Dialogs::warning(this, tr("File open failed, upgrade failed"));
         return;
+    case FirmwareImage::LoadVerdict::Loaded:
+        break;
     }
-    qCDebug(lcUpgrade) << "1m_FWContext.data()===" << head8 << body.left(64);
+    qCDebug(lcUpgrade) << "1m_FWContext.data()===" << image.head8 << image.body.left(64);
 
-    m_FWContextHead8 = head8;
-    m_FWContext = std::move(body);
+    m_FWContextHead8 = image.head8;
+    m_FWContext = std::move(image.body);
+    m_imagePath = path;
+    m_imageBytes = image.fileBytes;
+    m_imageSha256 = QString::fromLatin1(image.sha256Hex);
     qCDebug(lcUpgrade) << "2m_FWContext===" << m_FWContext.size() << "m_FWContext8=" << m_FWContextHead8;
 
     padByteArrayToMultipleOf1024();
 
-    addLogLine(tr("\tStarting! Size : %1").arg(fileBytes));
+    addLogLine(tr("\tStarting! Size : %1").arg(image.fileBytes));
 }
 
 void MainWindow::padByteArrayToMultipleOf1024()

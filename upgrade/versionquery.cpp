@@ -1,4 +1,5 @@
 // The version query and the raw-frame send it shares with the download.
+#include "app/dialogs.h"
 #include "app/logging.h"
 #include "app/mainwindow.h"
 #include "protocol/constants.h"
@@ -12,6 +13,12 @@ constexpr int kUpdataWriteBytes = 146; // bytes the second raw send writes at mo
 // Five copies of the fixed query frame, back to back; the reply is taken by the receive scan.
 void MainWindow::on_btnGetVer_clicked()
 {
+    // The query would take the place of the pending upgrade command, and the download would stall.
+    if (m_download.running) {
+        Dialogs::information(this, tr("A download is running. Get the version when it has finished."));
+        return;
+    }
+    feedDownload(Download::EventKind::VersionQuery);
     m_func = eFuncVersion;
     const QByteArray query(Codec::kVersionQueryText);
     for (int i = 0; i < Quorvane::kVersionQueryCopies; ++i) {

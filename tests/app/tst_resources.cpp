@@ -145,7 +145,7 @@ void TestResources::translation_data()
         {"Chinese", "中文"},
         {"Close Serial", "关闭串口"},
         {"Please open the serial port first!", "请先打开串口通信"},
-        {"Information", "警告"},
+        {"Information", "提示"},
         {"Warning", "警告"},
         {"Please click to obtain the version number first", "请先点击获取版本号按钮"},
         {"The version number of the upgraded file does not match the actual version number",

@@ -36,4 +36,11 @@ public:
     static void padImage(MainWindow &w) { w.padByteArrayToMultipleOf1024(); }
     static QByteArray endFrame(MainWindow &w, quint16 count) { return w.buildUpgradeEndFrame(count); }
     static void firmwareUpgrad(MainWindow &w, E_FUNC f) { w.firmwareUpgrad(f, QByteArray()); }
+    static const Download::State &download(const MainWindow &w) { return w.m_download; }
+    // As if Start had been accepted and its handshake were under way (without its timer).
+    static void enterHandshake(MainWindow &w)
+    {
+        w.m_download.phase = Download::Phase::Handshake;
+        w.m_download.running = true;
+    }
 };

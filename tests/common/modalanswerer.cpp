@@ -29,6 +29,11 @@ void ModalAnswerer::cancelFile()
     m_fileAnswers.append(QString());
 }
 
+void ModalAnswerer::answerQuestion(bool yes)
+{
+    m_questionAnswers.append(yes);
+}
+
 QList<ModalAnswerer::Seen> ModalAnswerer::boxes() const
 {
     QList<Seen> result;
@@ -55,6 +60,7 @@ void ModalAnswerer::clear()
 {
     m_seen.clear();
     m_fileAnswers.clear();
+    m_questionAnswers.clear();
 }
 
 void ModalAnswerer::poll()
@@ -73,6 +79,10 @@ void ModalAnswerer::answer(QWidget *modal)
     if (auto *box = qobject_cast<QMessageBox *>(modal)) {
         m_seen.append({Seen::MessageBox, box->windowTitle(), box->text(), QString(), QStringList()});
         QAbstractButton *ok = box->button(QMessageBox::Ok);
+        if (QAbstractButton *no = box->button(QMessageBox::No)) {
+            const bool yes = !m_questionAnswers.isEmpty() && m_questionAnswers.takeFirst();
+            ok = yes ? box->button(QMessageBox::Yes) : no;
+        }
         if (ok == nullptr && !box->buttons().isEmpty()) {
             ok = box->buttons().constFirst();
         }

@@ -45,6 +45,8 @@ public:
     void chooseFile(const QString &path);
     // The next file dialog is cancelled.
     void cancelFile();
+    // The next Yes/No question gets this answer; a question with none queued gets No, its default.
+    void answerQuestion(bool yes);
 
     const QList<Seen> &seen() const { return m_seen; }
     QList<Seen> boxes() const;       // the message boxes only, in order
@@ -58,5 +60,6 @@ private:
 
     QTimer m_timer;
     QList<QString> m_fileAnswers; // null string: cancel
+    QList<bool> m_questionAnswers;
     QList<Seen> m_seen;
 };

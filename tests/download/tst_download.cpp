@@ -187,7 +187,11 @@ void TestDownload::silentPackGetsFiveInits()
     QCOMPARE(m_rig->pack.totalCommands(), 5);
     QVERIFY(m_rig->initTimer()->isActive());
     QCOMPARE(MainWindowTestAccess::initCount(m_rig->window), 5);
-    QCOMPARE(m_rig->log()->count(), 0);
+    // The tick after the fifth send tells the user, once.
+    QCOMPARE(m_rig->log()->count(), 1);
+    QVERIFY(m_rig->log()->item(0)->text().endsWith(
+        QStringLiteral("The pack did not answer the start of the download. Check the cable and the baud "
+                       "rate, then press Start DownLoad again.")));
     QCOMPARE(m_rig->answerer.boxes().size(), 0);
 }
 

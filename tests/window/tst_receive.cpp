@@ -284,6 +284,7 @@ void TestReceive::emptyReplies()
     Access::packetCount(*m_window) = 2;
     Access::packetId(*m_window) = 0;
     Access::func(*m_window) = eFuncUpgradaInit;
+    Access::enterHandshake(*m_window);
     QVERIFY(pty.send(empty + empty));
     const QByteArray packets = Codec::buildDataFrame(image.left(2048).toHex(), 0, 0x33, 1) +
                                Codec::buildDataFrame(image.mid(2048).toHex(), 1, 0x33, 1);

@@ -1,0 +1,451 @@
+// The download's state machine without a window, a port or a clock: every row of its transition
+// table, Start's checks, and whole exchanges driven by a stand-in pack.
+#include "protocol/constants.h"
+#include "upgrade/downloadmachine.h"
+
+#include <QStringList>
+#include <QtTest>
+
+using namespace Download;
+
+namespace {
+
+const char *phaseName(Phase phase)
+{
+    switch (phase) {
+    case Phase::Idle:
+        return "Idle";
+    case Phase::Handshake:
+        return "Handshake";
+    case Phase::Transfer:
+        return "Transfer";
+    case Phase::Finishing:
+        return "Finishing";
+    case Phase::Done:
+        return "Done";
+    }
+    return "?";
+}
+
+const char *noticeName(Notice notice)
+{
+    switch (notice) {
+    case Notice::InitUnanswered:
+        return "init_unanswered";
+    case Notice::Stalled:
+        return "stalled";
+    case Notice::EndUnconfirmed:
+        return "end_unconfirmed";
+    case Notice::LinkLost:
+        return "link_lost";
+    }
+    return "?";
+}
+
+// "SendPacket:3 ArmStall": the actions in order, with their argument where they have one.
+QString describe(const Actions &actions)
+{
+    QStringList words;
+    for (const Action &a : actions) {
+        switch (a.kind) {
+        case ActionKind::SendInit:
+            words << QStringLiteral("SendInit");
+            break;
+        case ActionKind::SendPacket:
+            words << QStringLiteral("SendPacket:%1").arg(a.value);
+            break;
+        case ActionKind::SendEnd:
+            words << QStringLiteral("SendEnd");
+            break;
+        case ActionKind::StartInitTimer:
+            words << QStringLiteral("StartInit");
+            break;
+        case ActionKind::StopInitTimer:
+            words << QStringLiteral("StopInit");
+            break;
+        case ActionKind::StartEndTimer:
+            words << QStringLiteral("StartEnd");
+            break;
+        case ActionKind::StopEndTimer:
+            words << QStringLiteral("StopEnd");
+            break;
+        case ActionKind::ArmStall:
+            words << QStringLiteral("ArmStall");
+            break;
+        case ActionKind::DisarmStall:
+            words << QStringLiteral("DisarmStall");
+            break;
+        case ActionKind::ClearLog:
+            words << QStringLiteral("ClearLog");
+            break;
+        case ActionKind::SetProgress:
+            words << QStringLiteral("Progress:%1").arg(a.value);
+            break;
+        case ActionKind::LogCompleted:
+            words << QStringLiteral("LogCompleted");
+            break;
+        case ActionKind::ShowNotice:
+            words << (a.notice == Notice::Stalled
+                          ? QStringLiteral("Notice:stalled:%1").arg(a.value)
+                          : QStringLiteral("Notice:%1").arg(QLatin1String(noticeName(a.notice))));
+            break;
+        case ActionKind::Finish:
+            words << QStringLiteral("Finish:%1").arg(outcomeName(a.outcome));
+            break;
+        }
+    }
+    return words.join(QLatin1Char(' '));
+}
+
+// "Transfer run pending=4 packet=3 init=0 end=0 timers=s"
+QString describe(const State &s)
+{
+    QString timers;
+    timers += s.initTimer ? QStringLiteral("i") : QString();
+    timers += s.endTimer ? QStringLiteral("e") : QString();
+    timers += s.stallTimer ? QStringLiteral("s") : QString();
+    return QStringLiteral("%1 %2 pending=%3 packet=%4 init=%5 end=%6 timers=%7")
+        .arg(QLatin1String(phaseName(s.phase)), s.running ? QStringLiteral("run") : QStringLiteral("stop"))
+        .arg(static_cast<int>(s.pending))
+        .arg(s.packet)
+        .arg(s.initSends)
+        .arg(s.endSends)
+        .arg(timers);
+}
+
+// A state of a 16-packet image; timers as in describe().
+State st(Phase phase, bool running, E_FUNC pending, int initSends, int endSends, quint32 packet,
+         const char *timers, quint32 count = 16)
+{
+    State s;
+    s.phase = phase;
+    s.running = running;
+    s.pending = pending;
+    s.initSends = initSends;
+    s.endSends = endSends;
+    s.packet = packet;
+    s.packetCount = count;
+    const QByteArray t(timers);
+    s.initTimer = t.contains('i');
+    s.endTimer = t.contains('e');
+    s.stallTimer = t.contains('s');
+    return s;
+}
+
+Event ev(EventKind kind, E_FUNC func = eFuncNone)
+{
+    return Event{kind, func};
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Download::State)
+Q_DECLARE_METATYPE(Download::Event)
+Q_DECLARE_METATYPE(Download::StartVerdict)
+
+class TestDownloadMachine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void transition_data();
+    void transition();
+    void checkStart_data();
+    void checkStart();
+    void wholeExchange_data();
+    void wholeExchange();
+    void totalsForTheRecord();
+};
+
+void TestDownloadMachine::transition_data()
+{
+    QTest::addColumn<State>("before");
+    QTest::addColumn<Event>("event");
+    QTest::addColumn<QString>("actions");
+    QTest::addColumn<QString>("after");
+
+    const auto S = EventKind::Start;
+    const auto I = EventKind::InitTick;
+    const auto E = EventKind::EndTick;
+    const auto R = EventKind::Reply;
+    const auto Idle = Phase::Idle;
+    const auto Hs = Phase::Handshake;
+    const auto Tr = Phase::Transfer;
+    const auto Fin = Phase::Finishing;
+    const auto Done = Phase::Done;
+
+    // Start
+    QTest::newRow("start from idle") << st(Idle, false, eFuncVersion, 0, 0, 0, "") << ev(S)
+                                     << "ClearLog Progress:0 StartInit"
+                                     << "Handshake run pending=6 packet=0 init=0 end=0 timers=i";
+    QTest::newRow("start during transfer restarts it")
+        << st(Tr, true, eFuncUpgrada, 0, 0, 5, "s") << ev(S)
+        << "Finish:restarted DisarmStall ClearLog Progress:0 StartInit"
+        << "Handshake run pending=4 packet=0 init=0 end=0 timers=i";
+    QTest::newRow("start while finishing keeps the end timer")
+        << st(Fin, true, eFuncUpgradaEnd, 0, 2, 15, "e") << ev(S)
+        << "Finish:restarted ClearLog Progress:0 StartInit"
+        << "Handshake run pending=5 packet=0 init=0 end=0 timers=ie";
+    QTest::newRow("start after a stall records nothing more")
+        << st(Tr, false, eFuncUpgrada, 0, 0, 9, "") << ev(S) << "ClearLog Progress:0 StartInit"
+        << "Handshake run pending=4 packet=0 init=0 end=0 timers=i";
+    QTest::newRow("start after completion")
+        << st(Done, false, eFuncUpgradaEnd, 0, 1, 15, "") << ev(S) << "ClearLog Progress:0 StartInit"
+        << "Handshake run pending=5 packet=0 init=0 end=0 timers=i";
+
+    // Init ticks
+    QTest::newRow("first init tick") << st(Hs, true, eFuncVersion, 0, 0, 0, "i") << ev(I) << "SendInit"
+                                     << "Handshake run pending=3 packet=0 init=1 end=0 timers=i";
+    QTest::newRow("fifth init tick") << st(Hs, true, eFuncUpgradaInit, 4, 0, 0, "i") << ev(I) << "SendInit"
+                                     << "Handshake run pending=3 packet=0 init=5 end=0 timers=i";
+    QTest::newRow("tick after the fifth: notice, timer keeps ticking")
+        << st(Hs, true, eFuncUpgradaInit, 5, 0, 0, "i") << ev(I)
+        << "Notice:init_unanswered Finish:init_unanswered"
+        << "Handshake stop pending=3 packet=0 init=5 end=0 timers=i";
+    QTest::newRow("later ticks of an exhausted handshake")
+        << st(Hs, false, eFuncUpgradaInit, 5, 0, 0, "i") << ev(I) << ""
+        << "Handshake stop pending=3 packet=0 init=5 end=0 timers=i";
+
+    // Init answer
+    QTest::newRow("init answer sends packet 0") << st(Hs, true, eFuncUpgradaInit, 2, 0, 0, "i")
+                                                << ev(R, eFuncUpgradaInit) << "StopInit SendPacket:0 ArmStall"
+                                                << "Transfer run pending=4 packet=0 init=0 end=0 timers=s";
+    QTest::newRow("late init answer after the notice")
+        << st(Hs, false, eFuncUpgradaInit, 5, 0, 0, "i") << ev(R, eFuncUpgradaInit)
+        << "StopInit SendPacket:0 ArmStall"
+        << "Transfer run pending=4 packet=0 init=0 end=0 timers=s";
+    QTest::newRow("init answer with no image sends nothing")
+        << st(Hs, true, eFuncUpgradaInit, 1, 0, 0, "i", 0) << ev(R, eFuncUpgradaInit) << "StopInit"
+        << "Transfer run pending=3 packet=0 init=0 end=0 timers=";
+    QTest::newRow("init answer to a download ended for good")
+        << st(Idle, false, eFuncUpgradaInit, 5, 0, 0, "") << ev(R, eFuncUpgradaInit) << ""
+        << "Idle stop pending=3 packet=0 init=5 end=0 timers=";
+
+    // Data acknowledgements
+    QTest::newRow("ack sends the next packet") << st(Tr, true, eFuncUpgrada, 0, 0, 3, "s")
+                                               << ev(R, eFuncUpgrada) << "DisarmStall SendPacket:4 ArmStall"
+                                               << "Transfer run pending=4 packet=4 init=0 end=0 timers=s";
+    QTest::newRow("ack of the last packet starts the end timer")
+        << st(Tr, true, eFuncUpgrada, 0, 3, 15, "s") << ev(R, eFuncUpgrada) << "DisarmStall StartEnd"
+        << "Finishing run pending=4 packet=15 init=0 end=0 timers=e";
+    QTest::newRow("repeated last ack restarts the end timer")
+        << st(Fin, true, eFuncUpgrada, 0, 0, 15, "e") << ev(R, eFuncUpgrada) << "StartEnd"
+        << "Finishing run pending=4 packet=15 init=0 end=0 timers=e";
+    QTest::newRow("ack in the second after Start is a data ack")
+        << st(Hs, true, eFuncUpgrada, 0, 0, 0, "i") << ev(R, eFuncUpgrada) << "SendPacket:1 ArmStall"
+        << "Handshake run pending=4 packet=1 init=0 end=0 timers=is";
+    QTest::newRow("late ack after a stall goes on")
+        << st(Tr, false, eFuncUpgrada, 0, 0, 7, "") << ev(R, eFuncUpgrada) << "SendPacket:8 ArmStall"
+        << "Transfer run pending=4 packet=8 init=0 end=0 timers=s";
+    QTest::newRow("ack to a download ended for good")
+        << st(Idle, false, eFuncUpgrada, 0, 0, 7, "") << ev(R, eFuncUpgrada) << ""
+        << "Idle stop pending=4 packet=7 init=0 end=0 timers=";
+
+    // End ticks and answer
+    QTest::newRow("end tick sends the end command")
+        << st(Fin, true, eFuncUpgrada, 0, 0, 15, "e") << ev(E) << "SendEnd"
+        << "Finishing run pending=5 packet=15 init=0 end=1 timers=e";
+    QTest::newRow("fifth end tick: unconfirmed") << st(Fin, true, eFuncUpgradaEnd, 0, 4, 15, "e") << ev(E)
+                                                 << "StopEnd Notice:end_unconfirmed LogCompleted Progress:16 "
+                                                    "Finish:unconfirmed"
+                                                 << "Done stop pending=5 packet=15 init=0 end=4 timers=";
+    QTest::newRow("end answer confirms")
+        << st(Fin, true, eFuncUpgradaEnd, 0, 2, 15, "e") << ev(R, eFuncUpgradaEnd)
+        << "StopEnd Progress:16 LogCompleted Finish:confirmed"
+        << "Done stop pending=5 packet=15 init=0 end=2 timers=";
+    QTest::newRow("second end answer logs again") << st(Done, false, eFuncUpgradaEnd, 0, 2, 15, "")
+                                                  << ev(R, eFuncUpgradaEnd) << "Progress:16 LogCompleted"
+                                                  << "Done stop pending=5 packet=15 init=0 end=2 timers=";
+    QTest::newRow("end answer to a download ended for good")
+        << st(Idle, false, eFuncUpgradaEnd, 0, 2, 15, "") << ev(R, eFuncUpgradaEnd) << ""
+        << "Idle stop pending=5 packet=15 init=0 end=2 timers=";
+
+    // Stall deadline
+    QTest::newRow("stall deadline") << st(Tr, true, eFuncUpgrada, 0, 0, 7, "s") << ev(EventKind::StallElapsed)
+                                    << "Notice:stalled:7 Finish:stalled"
+                                    << "Transfer stop pending=4 packet=7 init=0 end=0 timers=";
+    QTest::newRow("stall deadline already disarmed")
+        << st(Tr, true, eFuncUpgrada, 0, 0, 7, "") << ev(EventKind::StallElapsed) << ""
+        << "Transfer run pending=4 packet=7 init=0 end=0 timers=";
+
+    // The port goes
+    QTest::newRow("link lost during transfer")
+        << st(Tr, true, eFuncUpgrada, 0, 0, 7, "s") << ev(EventKind::LinkLost)
+        << "DisarmStall Notice:link_lost Finish:link_lost"
+        << "Idle stop pending=4 packet=7 init=0 end=0 timers=";
+    QTest::newRow("link lost during the handshake")
+        << st(Hs, true, eFuncUpgradaInit, 2, 0, 0, "i") << ev(EventKind::LinkLost)
+        << "StopInit Notice:link_lost Finish:link_lost"
+        << "Idle stop pending=3 packet=0 init=2 end=0 timers=";
+    QTest::newRow("port closed by the user while finishing")
+        << st(Fin, true, eFuncUpgradaEnd, 0, 1, 15, "e") << ev(EventKind::PortClosed)
+        << "StopEnd Finish:link_lost"
+        << "Idle stop pending=5 packet=15 init=0 end=1 timers=";
+    QTest::newRow("link lost after a stall")
+        << st(Tr, false, eFuncUpgrada, 0, 0, 7, "") << ev(EventKind::LinkLost) << ""
+        << "Idle stop pending=4 packet=7 init=0 end=0 timers=";
+    QTest::newRow("link lost with nothing running")
+        << st(Done, false, eFuncUpgradaEnd, 0, 1, 15, "") << ev(EventKind::LinkLost) << ""
+        << "Done stop pending=5 packet=15 init=0 end=1 timers=";
+
+    // Closing, a new image, a version query, other replies
+    QTest::newRow("closing while running")
+        << st(Tr, true, eFuncUpgrada, 0, 0, 7, "s") << ev(EventKind::Closing) << "DisarmStall Finish:closed"
+        << "Idle stop pending=4 packet=7 init=0 end=0 timers=";
+    QTest::newRow("closing with nothing running")
+        << st(Idle, false, eFuncNone, 0, 0, 0, "") << ev(EventKind::Closing) << ""
+        << "Idle stop pending=0 packet=0 init=0 end=0 timers=";
+    QTest::newRow("new image after an unanswered init")
+        << st(Hs, false, eFuncUpgradaInit, 5, 0, 0, "i") << ev(EventKind::ImageChanged) << "StopInit"
+        << "Idle stop pending=3 packet=0 init=5 end=0 timers=";
+    QTest::newRow("new image refused while running")
+        << st(Tr, true, eFuncUpgrada, 0, 0, 7, "s") << ev(EventKind::ImageChanged) << ""
+        << "Transfer run pending=4 packet=7 init=0 end=0 timers=s";
+    QTest::newRow("version query after a stall")
+        << st(Tr, false, eFuncUpgrada, 0, 0, 7, "") << ev(EventKind::VersionQuery) << ""
+        << "Idle stop pending=4 packet=7 init=0 end=0 timers=";
+    QTest::newRow("reply that does not advance")
+        << st(Tr, true, eFuncUpgrada, 0, 0, 7, "s") << ev(EventKind::OtherReply) << ""
+        << "Transfer run pending=4 packet=7 init=0 end=0 timers=s";
+    QTest::newRow("empty reply to another command")
+        << st(Tr, true, eFuncVersion, 0, 0, 7, "s") << ev(R, eFuncVersion) << ""
+        << "Transfer run pending=6 packet=7 init=0 end=0 timers=s";
+}
+
+void TestDownloadMachine::transition()
+{
+    QFETCH(State, before);
+    QFETCH(Event, event);
+    QFETCH(QString, actions);
+    QFETCH(QString, after);
+
+    State state = before;
+    QCOMPARE(describe(step(state, event)), actions);
+    QCOMPARE(describe(state), after);
+}
+
+void TestDownloadMachine::checkStart_data()
+{
+    QTest::addColumn<bool>("portOpen");
+    QTest::addColumn<quint32>("packets");
+    QTest::addColumn<bool>("pathOk");
+    QTest::addColumn<bool>("reported");
+    QTest::addColumn<StartVerdict>("verdict");
+
+    QTest::newRow("port closed beats everything")
+        << false << 0u << false << false << StartVerdict::PortClosed;
+    QTest::newRow("no image") << true << 0u << false << true << StartVerdict::NoImage;
+    QTest::newRow("path without the version")
+        << true << 16u << false << false << StartVerdict::PathWithoutVersion;
+    QTest::newRow("version not reported") << true << 16u << true << false << StartVerdict::AskUnverified;
+    QTest::newRow("accepted") << true << 16u << true << true << StartVerdict::Accepted;
+}
+
+void TestDownloadMachine::checkStart()
+{
+    QFETCH(bool, portOpen);
+    QFETCH(quint32, packets);
+    QFETCH(bool, pathOk);
+    QFETCH(bool, reported);
+    QFETCH(StartVerdict, verdict);
+    QCOMPARE(Download::checkStart(portOpen, packets, pathOk, reported), verdict);
+}
+
+// A stand-in pack: after Start the driver ticks the running timers once a second and the pack
+// answers every command but those listed. The transcript lists what went on the line, in order.
+void TestDownloadMachine::wholeExchange_data()
+{
+    QTest::addColumn<quint32>("packets");
+    QTest::addColumn<QString>("silent"); // "init", "end", "data:N"
+    QTest::addColumn<QString>("transcript");
+    QTest::addColumn<QString>("outcome");
+
+    QTest::newRow("three packets, all answered") << 3u << ""
+                                                 << "init p0 p1 p2 end"
+                                                 << "confirmed";
+    QTest::newRow("pack never answers init") << 2u << "init"
+                                             << "init init init init init"
+                                             << "init_unanswered";
+    QTest::newRow("pack never answers end") << 2u << "end"
+                                            << "init p0 p1 end end end end"
+                                            << "unconfirmed";
+    QTest::newRow("pack silent at packet 1") << 4u << "data:1"
+                                             << "init p0 p1"
+                                             << "stalled";
+}
+
+void TestDownloadMachine::wholeExchange()
+{
+    QFETCH(quint32, packets);
+    QFETCH(QString, silent);
+    QFETCH(QString, transcript);
+    QFETCH(QString, outcome);
+
+    State s;
+    s.packetCount = packets;
+    QStringList line;
+    QString reached;
+    QList<Event> queue{ev(EventKind::Start)};
+    // Each second of the clock: the pending answer (if any), then the timers that run.
+    for (int second = 0; second < 30 && reached.isEmpty(); ++second) {
+        while (!queue.isEmpty()) {
+            for (const Action &a : step(s, queue.takeFirst())) {
+                if (a.kind == ActionKind::Finish) {
+                    reached = outcomeName(a.outcome);
+                }
+                bool answered = true;
+                if (a.kind == ActionKind::SendInit) {
+                    line << QStringLiteral("init");
+                    answered = silent != QLatin1String("init");
+                } else if (a.kind == ActionKind::SendPacket) {
+                    line << QStringLiteral("p%1").arg(a.value);
+                    answered = silent != QStringLiteral("data:%1").arg(a.value);
+                } else if (a.kind == ActionKind::SendEnd) {
+                    line << QStringLiteral("end");
+                    answered = silent != QLatin1String("end");
+                } else {
+                    continue;
+                }
+                if (answered) {
+                    queue << ev(EventKind::Reply, s.pending);
+                }
+            }
+        }
+        if (s.stallTimer) {
+            queue << ev(EventKind::StallElapsed);
+        }
+        if (s.initTimer) {
+            queue << ev(EventKind::InitTick);
+        }
+        if (s.endTimer) {
+            queue << ev(EventKind::EndTick);
+        }
+    }
+    QCOMPARE(line.join(QLatin1Char(' ')), transcript);
+    QCOMPARE(reached, outcome);
+    QVERIFY(!s.running);
+}
+
+void TestDownloadMachine::totalsForTheRecord()
+{
+    State s;
+    s.packetCount = 2;
+    step(s, ev(EventKind::Start));
+    for (int i = 0; i < 3; ++i) {
+        step(s, ev(EventKind::InitTick));
+    }
+    step(s, ev(EventKind::Reply, eFuncUpgradaInit));
+    QCOMPARE(s.initSends, 0);      // the counter of the handshake starts again ...
+    QCOMPARE(s.initSendsTotal, 3); // ... the record's does not
+    step(s, ev(EventKind::Reply, eFuncUpgrada));
+    step(s, ev(EventKind::Reply, eFuncUpgrada));
+    step(s, ev(EventKind::EndTick));
+    step(s, ev(EventKind::EndTick));
+    step(s, ev(EventKind::Reply, eFuncUpgradaEnd));
+    QCOMPARE(s.endSendsTotal, 2);
+    QCOMPARE(s.packetsAcknowledged, 2u);
+    QCOMPARE(s.phase, Phase::Done);
+}
+
+QTEST_APPLESS_MAIN(TestDownloadMachine)
+#include "tst_downloadmachine.moc"

@@ -1,0 +1,48 @@
+// The record of downloads: one JSON object per download that reached an outcome, appended as one
+// line to downloads.jsonl beside config.ini. The window and the command-line flasher write the
+// same fields.
+#pragma once
+
+#include <QDateTime>
+#include <QJsonObject>
+#include <QString>
+
+namespace Download {
+
+struct Record
+{
+    QDateTime started;
+    QDateTime ended;
+    QString port;
+    qint32 baud = 0;
+    QString packVersion;   // as reported on this port; null when the pack did not report it
+    QString versionSource; // "pack" or "config.ini"
+    QString file;
+    qint64 size = 0;
+    QString sha256;
+    quint32 packets = 0;             // packets of the image
+    quint32 packetsAcknowledged = 0; // packets the pack acknowledged
+    int initSends = 0;
+    int endSends = 0;
+    QString outcome;
+    QString programVersion;
+};
+
+// Seconds from started to ended, to the millisecond.
+double seconds(const Record &record);
+
+// The object, field by field; times as ISO 8601 with milliseconds and the UTC offset.
+QJsonObject toJson(const Record &record);
+
+// Appends the record as one line. A last line left without its newline (a crash while writing)
+// is closed first, so the new record starts a line of its own. False, with *error set, when the
+// file cannot be opened or written.
+bool appendRecord(const QString &path, const Record &record, QString *error);
+
+// The file name of the record, in the folder of config.ini.
+inline QString recordFileName()
+{
+    return QStringLiteral("downloads.jsonl");
+}
+
+} // namespace Download
