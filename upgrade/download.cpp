@@ -213,7 +213,9 @@ void MainWindow::recordDownload(Download::Outcome outcome)
     Download::Record record;
     record.started = m_downloadStarted;
     record.ended = QDateTime::currentDateTime();
-    record.port = m_SerialPort->portName();
+    // The port as the user chose it (the list is locked while the port is open); the port object
+    // itself knows only the short name ("pts/1", "ttyUSB0").
+    record.port = ui->comboBox_serialPort->currentText();
     record.baud = m_SerialPort->baudRate();
     record.packVersion = m_bVersionReported ? m_strVersion : QString();
     record.versionSource = m_bVersionReported ? QStringLiteral("pack") : QStringLiteral("config.ini");

@@ -163,6 +163,27 @@ void TestResources::translation_data()
         {"Interval(S)：", ""},
         {"To Pack：", ""},
         {"\t Sent package:%1, total:%2 packages.", ""},
+        // What the window says when a download goes wrong.
+        {"The pack did not answer the start of the download. Check the cable and the baud rate, then press "
+         "Start DownLoad again.",
+         "电池包未响应升级开始命令。请检查连接线和波特率，然后重新点击开始下载。"},
+        {"No answer from the pack for package %1 in %2 s. Check the cable, then press Start DownLoad to "
+         "begin "
+         "again.",
+         "数据包%1已%2秒未收到电池包应答。请检查连接线，然后点击开始下载重新开始。"},
+        {"The pack did not confirm the end of the download.", "电池包未确认升级结束。"},
+        {"The serial port was lost during the download. Reconnect, open the port and press Start DownLoad "
+         "again.",
+         "下载过程中串口断开。请重新连接并打开串口，然后点击开始下载。"},
+        {"Cannot open %1: %2", "无法打开%1：%2"},
+        {"The help document %1 cannot be opened.", "无法打开帮助文档%1。"},
+        {"A download is running. Load a file when it has finished.", "正在下载，请在下载结束后再加载文件。"},
+        {"A download is running. Get the version when it has finished.",
+         "正在下载，请在下载结束后再获取版本号。"},
+        {"Please load a firmware file first!", "请先加载固件文件！"},
+        {"The pack has not reported its version. Download %1 anyway?",
+         "电池包未上报版本号。仍要下载 %1 吗？"},
+        {"A download is running. Close the window anyway?", "正在下载，仍要关闭窗口吗？"},
     };
     for (const auto &r : rows) {
         QTest::newRow(r.source) << QString::fromUtf8(r.source) << QString::fromUtf8(r.chinese);

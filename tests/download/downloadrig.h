@@ -13,6 +13,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
@@ -30,6 +32,7 @@ public:
     DownloadRig()
     {
         QFile::remove(configPath());
+        QFile::remove(recordPath());
         if (!m_files.isValid() || !QDir(m_files.path()).mkpath(versionDir())) {
             m_error = QStringLiteral("no temporary directory");
             return;
@@ -43,11 +46,33 @@ public:
         window.show();
     }
 
-    ~DownloadRig() { QFile::remove(configPath()); }
+    ~DownloadRig()
+    {
+        QFile::remove(configPath());
+        QFile::remove(recordPath());
+    }
 
     static QString configPath()
     {
         return QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini");
+    }
+    static QString recordPath()
+    {
+        return QCoreApplication::applicationDirPath() + QStringLiteral("/downloads.jsonl");
+    }
+    // The objects of the download record, one a line.
+    static QList<QJsonObject> records()
+    {
+        QList<QJsonObject> found;
+        QFile file(recordPath());
+        if (file.open(QIODevice::ReadOnly)) {
+            for (const QByteArray &line : file.readAll().split('\n')) {
+                if (!line.isEmpty()) {
+                    found.append(QJsonDocument::fromJson(line).object());
+                }
+            }
+        }
+        return found;
     }
     static QString versionDir() { return QString::fromLatin1(PackSim::PackSimulator::kDefaultVersionText); }
 

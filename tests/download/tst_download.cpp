@@ -4,6 +4,7 @@
 #include "downloadrig.h"
 #include "window/windowtestsupport.h"
 
+#include <QCryptographicHash>
 #include <QRegularExpression>
 #include <QSignalSpy>
 
@@ -14,6 +15,8 @@ namespace {
 constexpr int kTickMs = 1000;
 constexpr int kSlackMs = 300; // scheduling slack on a busy machine
 constexpr int kTimeoutMs = 20000;
+// sha256 of the frames of framesAsBefore(), as the window wrote them before the state machine.
+const char kFramesDigest[] = "99464a8078d9a08966fab978491a23fc5381258d1a6f4292974f3655b6259c3f";
 
 bool near(qint64 value, qint64 expected)
 {
@@ -36,6 +39,7 @@ private slots:
     void silentEndGetsFourEnds();
     void endAnsweredAfterSecondCopy();
     void infoRepliesDoNotAdvance();
+    void framesAsBefore();
 
 private:
     bool startAndFinish();
@@ -224,8 +228,16 @@ void TestDownload::silentEndGetsFourEnds()
     QVERIFY(!m_rig->endTimer()->isActive());
     QCOMPARE(m_rig->progress()->value(), 16);
     QCOMPARE(m_rig->logLines(completedText()), 1);
+    // The completion line stays, with the notice just before it (one row below, the log being
+    // newest first).
+    QVERIFY(m_rig->log()->item(1)->text().endsWith(
+        QStringLiteral("The pack did not confirm the end of the download.")));
     QCOMPARE(m_rig->pack.imagesWritten(), 4); // every end command closes the image anew
     QVERIFY(m_rig->pack.image() == PackSim::expectedImage(m_rig->fileBytes));
+    const QList<QJsonObject> records = DownloadRig::records();
+    QCOMPARE(records.size(), 1);
+    QCOMPARE(records.first().value(QStringLiteral("outcome")).toString(), QStringLiteral("unconfirmed"));
+    QCOMPARE(records.first().value(QStringLiteral("end_sends")).toInt(), 4);
 }
 
 void TestDownload::endAnsweredAfterSecondCopy()
@@ -238,6 +250,29 @@ void TestDownload::endAnsweredAfterSecondCopy()
     QVERIFY(!m_rig->endTimer()->isActive());
     QCOMPARE(m_rig->logLines(completedText()), 1);
     QCOMPARE(m_rig->progress()->value(), 16);
+
+    // One record, telling what a service engineer would want to know afterwards.
+    const QList<QJsonObject> records = DownloadRig::records();
+    QCOMPARE(records.size(), 1);
+    const QJsonObject r = records.first();
+    QCOMPARE(r.value(QStringLiteral("outcome")).toString(), QStringLiteral("confirmed"));
+    QCOMPARE(r.value(QStringLiteral("pack_version")).toString(), DownloadRig::versionDir());
+    QCOMPARE(r.value(QStringLiteral("version_source")).toString(), QStringLiteral("pack"));
+    QCOMPARE(r.value(QStringLiteral("port")).toString(), m_rig->pack.slavePath());
+    QCOMPARE(r.value(QStringLiteral("baud")).toInt(), 9600);
+    QCOMPARE(r.value(QStringLiteral("size")).toInt(), 32768);
+    QCOMPARE(r.value(QStringLiteral("sha256")).toString().toLatin1(),
+             QCryptographicHash::hash(m_rig->fileBytes, QCryptographicHash::Sha256).toHex());
+    QCOMPARE(r.value(QStringLiteral("packets")).toInt(), 16);
+    QCOMPARE(r.value(QStringLiteral("init_sends")).toInt(), 1);
+    QCOMPARE(r.value(QStringLiteral("end_sends")).toInt(), 2);
+    QVERIFY(r.value(QStringLiteral("file")).toString().endsWith(QStringLiteral("fw_32768.bin")));
+    const QDateTime started =
+        QDateTime::fromString(r.value(QStringLiteral("started")).toString(), Qt::ISODateWithMs);
+    const QDateTime ended =
+        QDateTime::fromString(r.value(QStringLiteral("ended")).toString(), Qt::ISODateWithMs);
+    QVERIFY(started.isValid() && ended.isValid());
+    QVERIFY(started.msecsTo(ended) > 2000); // the first init and the end command wait a second each
 }
 
 void TestDownload::infoRepliesDoNotAdvance()
@@ -255,4 +290,27 @@ void TestDownload::infoRepliesDoNotAdvance()
 }
 
 QTEST_MAIN(TestDownload)
+// The bytes a pack receives over a whole download (17 packets, the end answered after its second
+// copy) are the same as those of the window before its download became a state machine: the
+// digest of every received frame, in order, was taken from that earlier build.
+void TestDownload::framesAsBefore()
+{
+    m_rig->pack.setEndReplyAfter(2);
+    QVERIFY(m_rig->load(32773, 5));
+    QVERIFY(startAndFinish());
+    QByteArray all;
+    QStringList kinds;
+    for (const PackSim::ReceivedFrame &frame : m_rig->pack.receivedFrames()) {
+        all += frame.bytes;
+        kinds << QString::number(static_cast<int>(frame.kind));
+    }
+    QCOMPARE(m_rig->frames(Kind::Init).size(), 1);
+    QCOMPARE(m_rig->frames(Kind::Data).size(), 17);
+    QCOMPARE(m_rig->frames(Kind::End).size(), 2);
+    QCOMPARE(all.size(), 18 + 17 * 2066 + 2 * 22);
+    const QByteArray digest = QCryptographicHash::hash(all, QCryptographicHash::Sha256).toHex();
+    qInfo("frames %s: sha256 %s", qPrintable(kinds.join(QLatin1Char(','))), digest.constData());
+    QCOMPARE(digest, QByteArray(kFramesDigest));
+}
+
 #include "tst_download.moc"

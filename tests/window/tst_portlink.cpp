@@ -6,6 +6,7 @@
 #include "windowfixture.h"
 
 #include <QSerialPortInfo>
+#include <QStatusBar>
 #include <QVariant>
 
 using PackSim::Kind;
@@ -334,10 +335,13 @@ void TestPortLink::adapterPulledClosesThePort()
     QCOMPARE(button(*m_window, "btn_openConsole")->text(), QStringLiteral("Open Serial"));
     QVERIFY(listsEnabled(*m_window, true));
 
-    // The next press tries to open again and fails quietly: the device is gone.
+    // The next press tries to open again and fails: the device is gone, and the status bar says so.
     QTest::mouseClick(button(*m_window, "btn_openConsole"), Qt::LeftButton);
     QCoreApplication::sendPostedEvents();
     QVERIFY(!Access::portOpen(*m_window));
+    const QString message = m_window->statusBar()->currentMessage();
+    QVERIFY2(message.startsWith(QStringLiteral("Cannot open %1: ").arg(device)), qPrintable(message));
+    QVERIFY(message.size() > QStringLiteral("Cannot open %1: ").arg(device).size()); // the system's reason
     QCOMPARE(lamp(*m_window)->styleSheet(), redLamp());
     QCOMPARE(button(*m_window, "btn_openConsole")->text(), QStringLiteral("Open Serial"));
 }
