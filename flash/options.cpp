@@ -1,0 +1,146 @@
+#include "flash/options.h"
+
+#include <QCommandLineParser>
+
+namespace Flash {
+
+namespace {
+
+const char kExitCodesText[] = "Exit codes:\n"
+                              "  0  every pack confirmed the end of the download\n"
+                              "  1  bad command line\n"
+                              "  2  a port cannot be opened\n"
+                              "  3  a pack did not report its version (and --unverified was not given)\n"
+                              "  4  the image was refused for a pack (version not in the path, too short,\n"
+                              "     too large, unreadable)\n"
+                              "  5  a pack did not answer the init command\n"
+                              "  6  a download stalled (--stall-timeout)\n"
+                              "  7  a port was lost during the download\n"
+                              "  8  the download finished but the pack did not confirm the end command\n"
+                              "  130  interrupted (Ctrl-C)\n"
+                              "With several ports: 0 when every port got 0, otherwise the code of the\n"
+                              "first port, in command-line order, that did not.\n";
+
+struct Parser
+{
+    QCommandLineParser parser;
+    QCommandLineOption help{QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("Displays this help.")};
+    QCommandLineOption version{QStringList{QStringLiteral("v"), QStringLiteral("version")},
+                               QStringLiteral("Displays the program's version.")};
+    QCommandLineOption port{QStringLiteral("port"),
+                            QStringLiteral("Serial port of a pack (repeat for several packs at once)."),
+                            QStringLiteral("DEV")};
+    QCommandLineOption baud{QStringLiteral("baud"), QStringLiteral("9600 (default), 19200, 38400 or 115200."),
+                            QStringLiteral("RATE"), QStringLiteral("9600")};
+    QCommandLineOption json{QStringLiteral("json"),
+                            QStringLiteral("Writes a JSON report, one object per port, to FILE (- for "
+                                           "standard output)."),
+                            QStringLiteral("FILE")};
+    QCommandLineOption stall{QStringLiteral("stall-timeout"),
+                             QStringLiteral("Ends a port's download when a packet stays unacknowledged "
+                                            "this long (default 10)."),
+                             QStringLiteral("SECONDS"), QStringLiteral("10")};
+    QCommandLineOption unverified{QStringLiteral("unverified"),
+                                  QStringLiteral("Downloads to a pack that does not report its version "
+                                                 "(the path check is skipped for it).")};
+    QCommandLineOption listPorts{QStringLiteral("list-ports"), QStringLiteral("Lists the serial ports and exits.")};
+    QCommandLineOption readVersion{QStringLiteral("read-version"),
+                                   QStringLiteral("Prints the version the pack on --port reports and exits.")};
+
+    Parser()
+    {
+        parser.setApplicationDescription(
+            QStringLiteral("Downloads firmware to the BMS of one battery pack or several at once."));
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        parser.addOptions({help, version, port, baud, json, stall, unverified, listPorts, readVersion});
+        parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The firmware image (*.bin, *.sorrel)."));
+    }
+};
+
+} // namespace
+
+QString helpText()
+{
+    Parser p;
+    return QStringLiteral("Usage: quorvane-flash --port DEV [--port DEV2 ...] [--baud RATE] [--json FILE|-]\n"
+                          "                      [--stall-timeout SECONDS] [--unverified] FILE\n"
+                          "       quorvane-flash --list-ports\n"
+                          "       quorvane-flash --read-version --port DEV [--baud RATE]\n\n") +
+           p.parser.helpText().section(QLatin1Char('\n'), 1) + QLatin1Char('\n') +
+           QString::fromLatin1(kExitCodesText);
+}
+
+bool parseOptions(const QStringList &arguments, Options *options, QString *error)
+{
+    Parser p;
+    if (!p.parser.parse(arguments)) {
+        *error = p.parser.errorText();
+        return false;
+    }
+    Options o;
+    if (p.parser.isSet(p.help)) {
+        o.mode = Options::Mode::Help;
+        o.helpText = helpText();
+        *options = o;
+        return true;
+    }
+    if (p.parser.isSet(p.version)) {
+        o.mode = Options::Mode::Version;
+        *options = o;
+        return true;
+    }
+    if (p.parser.isSet(p.listPorts) && p.parser.isSet(p.readVersion)) {
+        *error = QStringLiteral("--list-ports and --read-version exclude each other");
+        return false;
+    }
+    o.ports = p.parser.values(p.port);
+    bool ok = false;
+    o.baud = p.parser.value(p.baud).toInt(&ok);
+    if (!ok || (o.baud != 9600 && o.baud != 19200 && o.baud != 38400 && o.baud != 115200)) {
+        *error = QStringLiteral("--baud must be 9600, 19200, 38400 or 115200, not '%1'").arg(p.parser.value(p.baud));
+        return false;
+    }
+    o.stallTimeoutS = p.parser.value(p.stall).toInt(&ok);
+    if (!ok || o.stallTimeoutS < 1 || o.stallTimeoutS > 3600) {
+        *error = QStringLiteral("--stall-timeout must be a whole number of seconds from 1 to 3600, not '%1'")
+                     .arg(p.parser.value(p.stall));
+        return false;
+    }
+    o.jsonPath = p.parser.value(p.json);
+    o.unverified = p.parser.isSet(p.unverified);
+    const QStringList files = p.parser.positionalArguments();
+
+    if (p.parser.isSet(p.listPorts)) {
+        o.mode = Options::Mode::ListPorts;
+    } else if (p.parser.isSet(p.readVersion)) {
+        o.mode = Options::Mode::ReadVersion;
+        if (o.ports.size() != 1) {
+            *error = QStringLiteral("--read-version needs exactly one --port");
+            return false;
+        }
+    } else {
+        if (o.ports.isEmpty()) {
+            *error = QStringLiteral("no --port given");
+            return false;
+        }
+        if (files.size() != 1) {
+            *error = files.isEmpty() ? QStringLiteral("no firmware file given")
+                                     : QStringLiteral("one firmware file, not %1").arg(files.size());
+            return false;
+        }
+        o.file = files.first();
+    }
+    if (o.mode != Options::Mode::Flash && !files.isEmpty()) {
+        *error = QStringLiteral("no firmware file is used with --list-ports or --read-version");
+        return false;
+    }
+    if (o.ports.removeDuplicates() > 0) {
+        *error = QStringLiteral("a port is given twice");
+        return false;
+    }
+    *options = o;
+    return true;
+}
+
+} // namespace Flash

@@ -1,0 +1,49 @@
+// The command line of quorvane-flash, parsed apart from the program so every rule can be tested.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace Flash {
+
+// Exit codes of the program (and of each port in the summary).
+enum ExitCode
+{
+    kExitConfirmed = 0,      // every pack confirmed the end of the download
+    kExitBadCommandLine = 1, // bad command line
+    kExitCannotOpen = 2,     // a port cannot be opened
+    kExitNoVersion = 3,      // a pack did not report its version (and --unverified was not given)
+    kExitImageRefused = 4,   // the image was refused for a pack
+    kExitInitUnanswered = 5, // a pack did not answer the init command
+    kExitStalled = 6,        // a download stalled (--stall-timeout)
+    kExitLinkLost = 7,       // a port was lost during the download
+    kExitUnconfirmed = 8,    // the download finished but the pack did not confirm the end command
+    kExitInterrupted = 130,  // Ctrl-C
+};
+
+struct Options
+{
+    enum class Mode
+    {
+        Flash,
+        ListPorts,
+        ReadVersion,
+        Help,
+        Version,
+    } mode = Mode::Flash;
+    QStringList ports;
+    qint32 baud = 9600;
+    QString jsonPath; // empty: no report; "-": standard output
+    int stallTimeoutS = 10;
+    bool unverified = false;
+    QString file;
+    QString helpText; // Mode::Help
+};
+
+// Parses arguments (argv[0] first). False, with *error set, on a bad command line.
+bool parseOptions(const QStringList &arguments, Options *options, QString *error);
+
+// The text of --help, exit codes included.
+QString helpText();
+
+} // namespace Flash

@@ -1,0 +1,101 @@
+#include "flash/report.h"
+
+#include "protocol/constants.h"
+
+#include <QJsonObject>
+#include <QStringList>
+
+#include <algorithm>
+
+namespace Flash {
+
+namespace {
+
+QString minutesSeconds(qint64 seconds)
+{
+    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+QString progressLine(const Progress &p)
+{
+    const int percent = p.total == 0 ? 0 : static_cast<int>(100.0 * p.acknowledged / p.total);
+    QString speed = QStringLiteral("- KiB/s");
+    QString left = QStringLiteral("- left");
+    if (p.acknowledged > 0 && p.elapsedMs > 0) {
+        const double bytesPerS = 1000.0 * p.acknowledged * Quorvane::kPacketBytes / p.elapsedMs;
+        speed = QStringLiteral("%1 KiB/s").arg(bytesPerS / 1024.0, 0, 'f', 1);
+        const double msPerPacket = static_cast<double>(p.elapsedMs) / p.acknowledged;
+        left = minutesSeconds(static_cast<qint64>(msPerPacket * (p.total - p.acknowledged) / 1000.0 + 0.5)) +
+               QStringLiteral(" left");
+    }
+    const int digits = QString::number(p.total).size();
+    return QStringLiteral("%1  %2/%3  %4 %  %5  %6  %7")
+        .arg(p.port)
+        .arg(p.acknowledged, digits)
+        .arg(p.total)
+        .arg(percent, 3)
+        .arg(speed, left, p.phase);
+}
+
+int progressStep(quint32 acknowledged, quint32 total)
+{
+    if (total == 0) {
+        return 0;
+    }
+    return static_cast<int>(10 * (static_cast<quint64>(acknowledged) * 10 / total));
+}
+
+QString summaryTable(const QList<PortResult> &results)
+{
+    QList<QStringList> rows{{QStringLiteral("PORT"), QStringLiteral("VERSION"), QStringLiteral("OUTCOME"),
+                             QStringLiteral("SECONDS")}};
+    for (const PortResult &r : results) {
+        rows.append({r.port, r.version.isEmpty() ? QStringLiteral("-") : r.version, r.outcome,
+                     QString::number(r.seconds, 'f', 1)});
+    }
+    QList<int> widths{0, 0, 0, 0};
+    for (const QStringList &row : rows) {
+        for (int c = 0; c < 4; ++c) {
+            widths[c] = std::max(widths[c], static_cast<int>(row[c].size()));
+        }
+    }
+    QString text;
+    for (const QStringList &row : rows) {
+        QString line;
+        for (int c = 0; c < 3; ++c) {
+            line += row[c].leftJustified(widths[c]) + QStringLiteral("  ");
+        }
+        line += row[3].rightJustified(widths[3]);
+        text += line + QLatin1Char('\n');
+    }
+    return text;
+}
+
+QJsonArray reportJson(const QList<PortResult> &results)
+{
+    QJsonArray array;
+    for (const PortResult &r : results) {
+        QJsonObject o = Download::toJson(r.record);
+        o.insert(QStringLiteral("exit_code"), r.exitCode);
+        o.insert(QStringLiteral("unverified"), r.unverified);
+        if (!r.failure.isEmpty()) {
+            o.insert(QStringLiteral("failure"), r.failure);
+        }
+        array.append(o);
+    }
+    return array;
+}
+
+int overallExitCode(const QList<PortResult> &results)
+{
+    for (const PortResult &r : results) {
+        if (r.exitCode != 0) {
+            return r.exitCode;
+        }
+    }
+    return 0;
+}
+
+} // namespace Flash

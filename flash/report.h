@@ -1,0 +1,48 @@
+// What quorvane-flash prints: the progress line of a port, the summary table, the JSON report and
+// the program's exit code. Plain functions over plain values, so each can be tested alone.
+#pragma once
+
+#include "upgrade/downloadrecord.h"
+
+#include <QJsonArray>
+#include <QList>
+#include <QString>
+
+namespace Flash {
+
+struct Progress
+{
+    QString port;
+    quint32 acknowledged = 0; // packets acknowledged
+    quint32 total = 0;        // packets of the image
+    qint64 elapsedMs = 0;     // since the download started
+    QString phase;
+};
+
+// "/dev/ttyUSB0  123/512  24 %  4.1 KiB/s  1:35 left  transfer"; the speed and the time left
+// are "-" until a packet has been acknowledged.
+QString progressLine(const Progress &p);
+// The percentage step (0, 10, ... 100) a plain progress line reports.
+int progressStep(quint32 acknowledged, quint32 total);
+
+struct PortResult
+{
+    QString port;
+    QString version; // empty when none was reported
+    QString outcome;
+    double seconds = 0;
+    int exitCode = 0;
+    QString failure; // why the port ended before a download, if it did
+    bool unverified = false;
+    Download::Record record;
+};
+
+// A table: port, version, outcome, seconds; one row per port, columns aligned.
+QString summaryTable(const QList<PortResult> &results);
+// One object per port: the record's fields, plus exit_code, unverified and, where there is one,
+// the failure.
+QJsonArray reportJson(const QList<PortResult> &results);
+// 0 when every port got 0, otherwise the code of the first port (in command-line order) that did not.
+int overallExitCode(const QList<PortResult> &results);
+
+} // namespace Flash
