@@ -118,6 +118,8 @@ private:
     int m_iEndCount = 0;
 
     QString m_extraPort; // from the command line; listed first and kept on refresh
+    // Qt's own Chinese strings (standard buttons, the file dialog), installed with m_Translator.
+    QTranslator m_QtTranslator;
 
     friend class MainWindowTestAccess; // tests read the state a user cannot see directly
 };
