@@ -62,7 +62,10 @@ int main(int argc, char *argv[])
     QTemporaryDir home(QDir::tempPath() + QStringLiteral("/engineer-XXXXXX"));
     const QString firmwareDir = home.path() + QStringLiteral("/Desktop/BMS_V2.1.07_");
     QDir().mkpath(firmwareDir);
-    QFile(firmwareDir + QStringLiteral("/BMS_V2.1.07_2026.bin")).open(QIODevice::WriteOnly);
+    QFile placeholder(firmwareDir + QStringLiteral("/BMS_V2.1.07_2026.bin"));
+    const bool created = placeholder.open(QIODevice::WriteOnly); // an empty file is enough to be listed
+    Q_UNUSED(created)
+    placeholder.close();
     qputenv("HOME", home.path().toLocal8Bit());
     qunsetenv("XDG_CONFIG_HOME");
 
