@@ -164,17 +164,8 @@ void TestHelpGuide::pdfHasCjkFace()
 {
     QFile pdf(QStringLiteral(QUORVANE_BUILT_HELP_PDF));
     QVERIFY2(pdf.open(QIODevice::ReadOnly), qPrintable(pdf.fileName()));
-    const QByteArray content = pdf.readAll();
-    // Embedded fonts are named /FontName /ABCDEF+Family; the Chinese half needs a CJK one.
-    const QByteArray key("/FontName /");
-    const QRegularExpression cjkFace(QStringLiteral("^[A-Z]{6}\\+(WenQuanYi|Noto\\w*CJK|Droid\\w*Fallback)"));
-    QStringList faces;
-    for (int at = content.indexOf(key); at >= 0; at = content.indexOf(key, at + 1)) {
-        const QByteArray name = content.mid(at + key.size(), 64);
-        faces.append(
-            QString::fromLatin1(name.constData(), name.indexOf('\n') < 0 ? name.size() : name.indexOf('\n')));
-    }
-    QVERIFY2(!faces.filter(cjkFace).isEmpty(), qPrintable(faces.join(QLatin1Char(' '))));
+    // Embedded fonts are named /FontName /ABCDEF+Family: the Chinese half needs a CJK one.
+    QVERIFY(pdf.readAll().contains("+WenQuanYiMicroHei"));
 }
 
 QTEST_MAIN(TestHelpGuide)

@@ -1,6 +1,5 @@
 // Qt's own strings follow the window's language: in Chinese a message box's button and the file
-// dialog's buttons and labels are Chinese, back in English they are English again. The window's
-// texts that stay English in both languages stay so.
+// dialog's buttons and labels are Chinese, back in English they are English again.
 #include "app/mainwindow.h"
 #include "mainwindowtestaccess.h"
 #include "modalanswerer.h"
@@ -9,7 +8,6 @@
 #include <QComboBox>
 #include <QFile>
 #include <QPushButton>
-#include <QTranslator>
 #include <QtTest>
 
 using WindowLookup::child;
@@ -21,12 +19,10 @@ class TestQtTranslation : public QObject
 
 private slots:
     void init();
-    void embedded();
     void messageBox_data();
     void messageBox();
     void fileDialog_data();
     void fileDialog();
-    void windowTextsStayEnglish();
 };
 
 namespace {
@@ -55,15 +51,6 @@ ModalAnswerer::Seen clickAndSee(MainWindow &w, const char *button)
 void TestQtTranslation::init()
 {
     QFile::remove(configPath());
-}
-
-void TestQtTranslation::embedded()
-{
-    // Built in, not looked for on the machine: the Windows program has it too.
-    QTranslator qt;
-    QVERIFY(qt.load(QStringLiteral(":/language/qtbase_zh_CN.qm")));
-    QCOMPARE(qt.translate("QPlatformTheme", "OK"), QStringLiteral("确定"));
-    QCOMPARE(qt.translate("QFileDialog", "Look in:"), QStringLiteral("查找范围："));
 }
 
 void TestQtTranslation::messageBox_data()
@@ -125,19 +112,6 @@ void TestQtTranslation::fileDialog()
     for (const QString &text : absent) {
         QVERIFY2(!dialog.captions.contains(text), qPrintable(text + QStringLiteral(" in ") + shown));
     }
-}
-
-void TestQtTranslation::windowTextsStayEnglish()
-{
-    // Qt's catalogue holds words like "English" and "Chinese" too; the window's list keeps its own.
-    MainWindow w;
-    chooseLanguage(w, 1);
-    QComboBox *language = child<QComboBox>(w, "cbxLanguage");
-    QCOMPARE(language->itemText(0), QStringLiteral("English"));
-    QCOMPARE(language->itemText(1), QStringLiteral("Chinese"));
-    QCOMPARE(MainWindow::tr("\t Sent package:%1, total:%2 packages."),
-             QStringLiteral("\t Sent package:%1, total:%2 packages."));
-    QCOMPARE(child<QPushButton>(w, "btnStart")->text(), QStringLiteral("开始下载"));
 }
 
 QTEST_MAIN(TestQtTranslation)
