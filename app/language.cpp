@@ -1,5 +1,5 @@
-// The language list: English is built in, Chinese comes from the compiled-in translation. The
-// choice is applied at once and remembered in config.ini.
+// The language list: English is built in, Chinese comes from the compiled-in translations (the
+// window's own and Qt's). The choice is applied at once and remembered in config.ini.
 #include "app/logging.h"
 #include "app/mainwindow.h"
 #include "app/settings.h"
@@ -16,12 +16,17 @@ void MainWindow::on_cbxLanguage_currentIndexChanged(int index)
     }
     qCDebug(lcApp).nospace() << "on_cbxLanguage_currentIndexChanged index=" << index;
 
+    // Qt's own strings (a box's "OK", the file dialog) change with the window's.
     if (index != 0) {
         const bool loaded = m_Translator.load(QStringLiteral(":/language/Quorvane_zh_CN.qm"));
         Q_UNUSED(loaded) // compiled in; a failed load would just leave the English captions
+        const bool qtLoaded = m_QtTranslator.load(QStringLiteral(":/language/qtbase_zh_CN.qm"));
+        Q_UNUSED(qtLoaded)
+        QCoreApplication::installTranslator(&m_QtTranslator);
         QCoreApplication::installTranslator(&m_Translator);
     } else {
         QCoreApplication::removeTranslator(&m_Translator);
+        QCoreApplication::removeTranslator(&m_QtTranslator);
     }
 
     ui->retranslateUi(this);

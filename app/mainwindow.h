@@ -128,6 +128,8 @@ private:
     int m_iEndCount = 0;
 
     QString m_extraPort; // from the command line; listed first and kept on refresh
+    // Qt's own Chinese strings (standard buttons, the file dialog), installed with m_Translator.
+    QTranslator m_QtTranslator;
 
     // The download beyond the counters above: its phase, whether it runs, its totals.
     Download::State m_download;

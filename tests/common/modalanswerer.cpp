@@ -3,12 +3,32 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 constexpr int kPollMs = 10; // ms between looks at the modal stack
+
+QStringList shownCaptions(const QWidget *dialog)
+{
+    QStringList captions;
+    for (const QWidget *w : dialog->findChildren<QWidget *>()) {
+        if (!w->isVisibleTo(dialog)) {
+            continue;
+        }
+        if (const auto *button = qobject_cast<const QPushButton *>(w)) {
+            captions.append(button->text());
+        } else if (const auto *label = qobject_cast<const QLabel *>(w)) {
+            if (!label->text().isEmpty()) {
+                captions.append(label->text());
+            }
+        }
+    }
+    return captions;
 }
+} // namespace
 
 ModalAnswerer::ModalAnswerer(QObject *parent) : QObject(parent)
 {
@@ -78,6 +98,7 @@ void ModalAnswerer::answer(QWidget *modal)
 {
     if (auto *box = qobject_cast<QMessageBox *>(modal)) {
         m_seen.append({Seen::MessageBox, box->windowTitle(), box->text(), QString(), QStringList()});
+        m_seen.last().captions = shownCaptions(box);
         QAbstractButton *ok = box->button(QMessageBox::Ok);
         if (QAbstractButton *no = box->button(QMessageBox::No)) {
             const bool yes = !m_questionAnswers.isEmpty() && m_questionAnswers.takeFirst();
@@ -97,6 +118,7 @@ void ModalAnswerer::answer(QWidget *modal)
         const QString path = m_fileAnswers.isEmpty() ? QString() : m_fileAnswers.takeFirst();
         m_seen.append({Seen::FileDialog, dialog->windowTitle(), path, dialog->directory().absolutePath(),
                        dialog->nameFilters()});
+        m_seen.last().captions = shownCaptions(dialog);
         if (path.isNull()) {
             dialog->reject();
             return;

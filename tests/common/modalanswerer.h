@@ -36,6 +36,8 @@ public:
         QString text;        // message box text; for a file dialog the path given (empty: cancelled)
         QString directory;   // file dialog only: the directory it opened in
         QStringList filters; // file dialog only: its name filters
+        // The texts of its push buttons and labels, as shown: Qt's own ("OK", "Look in:") included.
+        QStringList captions = {};
     };
 
     explicit ModalAnswerer(QObject *parent = nullptr);

@@ -1,16 +1,21 @@
 // Grabs the updater's window offscreen, in English and in Chinese, for the documentation.
 //   QT_QPA_PLATFORM=offscreen quorvane_screenshots <output directory>
-// writes window-en.png and window-zh.png there. Starts from no settings (English) and leaves the
-// settings file of its own program directory as it found it.
+// writes window-en.png and window-zh.png there, and, in Chinese, a warning box (zh-messagebox.png)
+// and the file dialog of "Load File" (zh-filedialog.png). Starts from no settings (English) and
+// leaves the settings file of its own program directory as it found it.
 #include "app/mainwindow.h"
 #include "app/settings.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QPixmap>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
 
 namespace {
 
@@ -26,10 +31,44 @@ bool save(QWidget &window, const QString &path)
     return true;
 }
 
+// Clicks a button of the window and grabs the modal dialog it opens, then closes the dialog.
+bool saveModal(QWidget &window, const char *button, const QString &path, const QSize &size)
+{
+    bool saved = false;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (dialog == nullptr || !dialog->isVisible()) {
+            return;
+        }
+        poll.stop();
+        if (size.isValid()) {
+            dialog->resize(size);
+        }
+        saved = save(*dialog, path);
+        dialog->reject();
+    });
+    poll.start();
+    window.findChild<QPushButton *>(QLatin1String(button))->click(); // returns when the dialog closes
+    return saved;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    // The file dialog opens on the desktop: a made-up one holding a folder named after a version.
+    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/engineer-XXXXXX"));
+    const QString firmwareDir = home.path() + QStringLiteral("/Desktop/BMS_V2.1.07_");
+    QDir().mkpath(firmwareDir);
+    QFile placeholder(firmwareDir + QStringLiteral("/BMS_V2.1.07_2026.bin"));
+    const bool created = placeholder.open(QIODevice::WriteOnly); // an empty file is enough to be listed
+    Q_UNUSED(created)
+    placeholder.close();
+    qputenv("HOME", home.path().toLocal8Bit());
+    qunsetenv("XDG_CONFIG_HOME");
+
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() != 2) {
@@ -62,6 +101,15 @@ int main(int argc, char *argv[])
         }
         window.findChild<QComboBox *>(QStringLiteral("cbxLanguage"))->setCurrentIndex(1);
         if (!save(window, out.filePath(QStringLiteral("window-zh.png")))) {
+            rc = 1;
+        }
+        // No version known yet: "Load File" warns.
+        if (!saveModal(window, "btnFileLoad", out.filePath(QStringLiteral("zh-messagebox.png")), QSize())) {
+            rc = 1;
+        }
+        Settings::setVersion(QStringLiteral("BMS_V2.1.07_2026"));
+        if (!saveModal(window, "btnFileLoad", out.filePath(QStringLiteral("zh-filedialog.png")),
+                       QSize(800, 420))) {
             rc = 1;
         }
     }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the screenshot tool and grabs the window offscreen in English and Chinese into
-# docs/window-en.png and docs/window-zh.png.
+# docs/window-en.png and docs/window-zh.png, and a Chinese message box and file dialog into
+# docs/zh-messagebox.png and docs/zh-filedialog.png.
 #   tools/screenshots/take.sh [build directory, default build]
 set -euo pipefail
 cd "$(dirname "$0")/../.."

@@ -1,0 +1,172 @@
+// The user guide's content: every message the window can show is explained in both languages,
+// Chinese is never slanted, the example version is the one README and the pack simulator use, and
+// the built PDF carries a real CJK face.
+#include <QFile>
+#include <QRegularExpression>
+#include <QTranslator>
+#include <QtTest>
+
+namespace {
+
+QString readText(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// The guide's two halves, split at the Chinese title.
+struct Guide
+{
+    QString english;
+    QString chinese;
+};
+
+Guide readGuide()
+{
+    const QString html = readText(QStringLiteral(QUORVANE_SOURCE_DIR "/docs/help/guide.html"));
+    const int split = html.indexOf(QStringLiteral("<h1>Quorvane — 用户指南</h1>"));
+    if (split < 0) {
+        return {};
+    }
+    return {html.left(split), html.mid(split)};
+}
+
+// Whether text holds message, its %1, %2 ... standing for anything, the rest in order.
+bool holdsMessage(const QString &text, const QString &message)
+{
+    int from = 0;
+    const QStringList parts = message.split(QRegularExpression(QStringLiteral("%\\d")));
+    for (const QString &part : parts) {
+        const int at = text.indexOf(part.toHtmlEscaped(), from);
+        if (at < 0) {
+            return false;
+        }
+        from = at + part.toHtmlEscaped().size();
+    }
+    return true;
+}
+
+} // namespace
+
+class TestHelpGuide : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void messageExplained_data();
+    void messageExplained();
+    void noItalics();
+    void exampleVersion_data();
+    void exampleVersion();
+    void pdfHasCjkFace();
+
+private:
+    Guide m_guide;
+};
+
+void TestHelpGuide::initTestCase()
+{
+    m_guide = readGuide();
+    QVERIFY(!m_guide.english.isEmpty());
+    QVERIFY(!m_guide.chinese.isEmpty());
+}
+
+void TestHelpGuide::messageExplained_data()
+{
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("chinese");
+    // The window's own translation gives the Chinese of the messages it has.
+    QTranslator translator;
+    QVERIFY(translator.load(QStringLiteral(":/language/Quorvane_zh_CN.qm")));
+    const char *const translated[] = {
+        "Please open the serial port first!",
+        "Please click to obtain the version number first",
+        "The version number of the upgraded file does not match the actual version number",
+        "File is too short, upgrade failed",
+        "File is too large, upgrade failed",
+        "File open failed, upgrade failed",
+        ":  Update completed",
+    };
+    for (const char *source : translated) {
+        QTest::newRow(source) << QString::fromUtf8(source) << translator.translate("MainWindow", source);
+    }
+    // The notices, refusals and questions of the download's outcomes.
+    const struct
+    {
+        const char *english, *chinese;
+    } outcomes[] = {
+        {"Please load a firmware file first!", "请先加载固件文件！"},
+        {"A download is running. Load a file when it has finished.", "正在下载，请在下载结束后再加载文件。"},
+        {"A download is running. Get the version when it has finished.",
+         "正在下载，请在下载结束后再获取版本号。"},
+        {"The pack has not reported its version. Download %1 anyway?", "电池包未上报版本号。仍要下载%1 吗？"},
+        {"A download is running. Close the window anyway?", "正在下载，仍要关闭窗口吗？"},
+        {"The help document %1 cannot be opened.", "无法打开帮助文档%1。"},
+        {"Cannot open %1: %2", "无法打开%1：%2"},
+        {"The pack did not answer the start of the download. Check the cable and the baud rate, then "
+         "press Start DownLoad again.",
+         "电池包未响应升级开始命令。请检查连接线和波特率，然后重新点击开始下载。"},
+        {"No answer from the pack for package %1 in %2 s. Check the cable, then press Start DownLoad to "
+         "begin again.",
+         "数据包%1已%2秒未收到电池包应答。请检查连接线，然后点击开始下载重新开始。"},
+        {"The pack did not confirm the end of the download.", "电池包未确认升级结束。"},
+        {"The serial port was lost during the download. Reconnect, open the port and press Start "
+         "DownLoad again.",
+         "下载过程中串口断开。请重新连接并打开串口，然后点击开始下载。"},
+    };
+    for (const auto &o : outcomes) {
+        QTest::newRow(o.english) << QString::fromUtf8(o.english) << QString::fromUtf8(o.chinese);
+    }
+}
+
+void TestHelpGuide::messageExplained()
+{
+    QFETCH(QString, english);
+    QFETCH(QString, chinese);
+    QVERIFY(!chinese.isEmpty() && chinese != english);
+    QVERIFY2(holdsMessage(m_guide.english, english), qPrintable(english));
+    QVERIFY2(holdsMessage(m_guide.chinese, chinese), qPrintable(chinese));
+}
+
+void TestHelpGuide::noItalics()
+{
+    // A CJK font has no italic face: anything slanted would be a fake. Emphasis is weight or colour.
+    const QRegularExpression slanted(QStringLiteral("<(i|em|var|cite|dfn|address)[\\s>]|font-style\\s*:\\s*"
+                                                    "(italic|oblique)"),
+                                     QRegularExpression::CaseInsensitiveOption);
+    QCOMPARE(slanted.match(m_guide.english + m_guide.chinese).captured(0), QString());
+}
+
+void TestHelpGuide::exampleVersion_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("guide, English") << m_guide.english;
+    QTest::newRow("guide, Chinese") << m_guide.chinese;
+    QTest::newRow("README") << readText(QStringLiteral(QUORVANE_SOURCE_DIR "/README.md"));
+}
+
+void TestHelpGuide::exampleVersion()
+{
+    // The version the pack simulator reports by default, and its first 12 characters.
+    QFETCH(QString, text);
+    QVERIFY(text.contains(QStringLiteral("BMS_V2.1.07_2026")));
+    QVERIFY(text.contains(QStringLiteral("BMS_V2.1.07_")));
+    // No other version-like example: every "XXX_V<digits>..." names the same one.
+    const QRegularExpression version(QStringLiteral("[A-Z0-9]+[_-]V\\d+\\.[0-9A-Za-z._-]*"));
+    for (auto it = version.globalMatch(text); it.hasNext();) {
+        const QString found = it.next().captured(0);
+        QVERIFY2(found.startsWith(QStringLiteral("BMS_V2.1.07_")), qPrintable(found));
+    }
+}
+
+void TestHelpGuide::pdfHasCjkFace()
+{
+    QFile pdf(QStringLiteral(QUORVANE_BUILT_HELP_PDF));
+    QVERIFY2(pdf.open(QIODevice::ReadOnly), qPrintable(pdf.fileName()));
+    // Embedded fonts are named /FontName /ABCDEF+Family: the Chinese half needs a CJK one.
+    QVERIFY(pdf.readAll().contains("+WenQuanYiMicroHei"));
+}
+
+QTEST_MAIN(TestHelpGuide)
+#include "tst_helpguide.moc"
