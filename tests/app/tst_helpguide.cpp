@@ -79,6 +79,7 @@ void TestHelpGuide::messageExplained_data()
     // The window's own translation gives the Chinese of the messages it has.
     QTranslator translator;
     QVERIFY(translator.load(QStringLiteral(":/language/Quorvane_zh_CN.qm")));
+    // Every message the window can show, with the Chinese the program itself shows for it.
     const char *const translated[] = {
         "Please open the serial port first!",
         "Please click to obtain the version number first",
@@ -87,36 +88,23 @@ void TestHelpGuide::messageExplained_data()
         "File is too large, upgrade failed",
         "File open failed, upgrade failed",
         ":  Update completed",
+        "Please load a firmware file first!",
+        "A download is running. Load a file when it has finished.",
+        "A download is running. Get the version when it has finished.",
+        "The pack has not reported its version. Download %1 anyway?",
+        "A download is running. Close the window anyway?",
+        "The help document %1 cannot be opened.",
+        "Cannot open %1: %2",
+        "The pack did not answer the start of the download. Check the cable and the baud rate, then "
+        "press Start DownLoad again.",
+        "No answer from the pack for package %1 in %2 s. Check the cable, then press Start DownLoad to "
+        "begin again.",
+        "The pack did not confirm the end of the download.",
+        "The serial port was lost during the download. Reconnect, open the port and press Start "
+        "DownLoad again.",
     };
     for (const char *source : translated) {
         QTest::newRow(source) << QString::fromUtf8(source) << translator.translate("MainWindow", source);
-    }
-    // The notices, refusals and questions of the download's outcomes.
-    const struct
-    {
-        const char *english, *chinese;
-    } outcomes[] = {
-        {"Please load a firmware file first!", "请先加载固件文件！"},
-        {"A download is running. Load a file when it has finished.", "正在下载，请在下载结束后再加载文件。"},
-        {"A download is running. Get the version when it has finished.",
-         "正在下载，请在下载结束后再获取版本号。"},
-        {"The pack has not reported its version. Download %1 anyway?", "电池包未上报版本号。仍要下载%1 吗？"},
-        {"A download is running. Close the window anyway?", "正在下载，仍要关闭窗口吗？"},
-        {"The help document %1 cannot be opened.", "无法打开帮助文档%1。"},
-        {"Cannot open %1: %2", "无法打开%1：%2"},
-        {"The pack did not answer the start of the download. Check the cable and the baud rate, then "
-         "press Start DownLoad again.",
-         "电池包未响应升级开始命令。请检查连接线和波特率，然后重新点击开始下载。"},
-        {"No answer from the pack for package %1 in %2 s. Check the cable, then press Start DownLoad to "
-         "begin again.",
-         "数据包%1已%2秒未收到电池包应答。请检查连接线，然后点击开始下载重新开始。"},
-        {"The pack did not confirm the end of the download.", "电池包未确认升级结束。"},
-        {"The serial port was lost during the download. Reconnect, open the port and press Start "
-         "DownLoad again.",
-         "下载过程中串口断开。请重新连接并打开串口，然后点击开始下载。"},
-    };
-    for (const auto &o : outcomes) {
-        QTest::newRow(o.english) << QString::fromUtf8(o.english) << QString::fromUtf8(o.chinese);
     }
 }
 

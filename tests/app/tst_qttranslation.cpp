@@ -59,9 +59,9 @@ void TestQtTranslation::messageBox_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("ok");
     // Chinese, then English again, then Chinese once more: the switch works both ways, repeatedly.
-    QTest::newRow("Chinese") << 1 << QStringLiteral("警告") << QStringLiteral("确定");
+    QTest::newRow("Chinese") << 1 << QStringLiteral("提示") << QStringLiteral("确定");
     QTest::newRow("back to English") << 0 << QStringLiteral("Information") << QStringLiteral("OK");
-    QTest::newRow("Chinese again") << 1 << QStringLiteral("警告") << QStringLiteral("确定");
+    QTest::newRow("Chinese again") << 1 << QStringLiteral("提示") << QStringLiteral("确定");
 }
 
 void TestQtTranslation::messageBox()
