@@ -173,8 +173,9 @@ private:
                 err() << "quorvane-flash: " << f.port() << ": " << f.failure() << '\n';
             }
         } else if (!m_terminal) {
-            out() << f.port() << ": " << f.outcome() << " after " << QString::number(f.seconds(), 'f', 1) << " s"
-                  << (f.failure().isEmpty() ? QString() : QStringLiteral(" (%1)").arg(f.failure())) << '\n';
+            out() << f.port() << ": " << f.outcome() << " after " << QString::number(f.seconds(), 'f', 1)
+                  << " s" << (f.failure().isEmpty() ? QString() : QStringLiteral(" (%1)").arg(f.failure()))
+                  << '\n';
         }
         out().flush();
         for (const auto &other : m_flashers) {
@@ -244,8 +245,8 @@ private:
         }
         QFile file(m_options.jsonPath);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(json) != json.size()) {
-            err() << "quorvane-flash: the report " << m_options.jsonPath << " cannot be written: " << file.errorString()
-                  << '\n';
+            err() << "quorvane-flash: the report " << m_options.jsonPath
+                  << " cannot be written: " << file.errorString() << '\n';
         }
     }
 

@@ -44,9 +44,11 @@ struct Parser
     QCommandLineOption unverified{QStringLiteral("unverified"),
                                   QStringLiteral("Downloads to a pack that does not report its version "
                                                  "(the path check is skipped for it).")};
-    QCommandLineOption listPorts{QStringLiteral("list-ports"), QStringLiteral("Lists the serial ports and exits.")};
-    QCommandLineOption readVersion{QStringLiteral("read-version"),
-                                   QStringLiteral("Prints the version the pack on --port reports and exits.")};
+    QCommandLineOption listPorts{QStringLiteral("list-ports"),
+                                 QStringLiteral("Lists the serial ports and exits.")};
+    QCommandLineOption readVersion{
+        QStringLiteral("read-version"),
+        QStringLiteral("Prints the version the pack on --port reports and exits.")};
 
     Parser()
     {
@@ -54,7 +56,8 @@ struct Parser
             QStringLiteral("Downloads firmware to the BMS of one battery pack or several at once."));
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         parser.addOptions({help, version, port, baud, json, stall, unverified, listPorts, readVersion});
-        parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The firmware image (*.bin, *.sorrel)."));
+        parser.addPositionalArgument(QStringLiteral("FILE"),
+                                     QStringLiteral("The firmware image (*.bin, *.sorrel)."));
     }
 };
 
@@ -98,7 +101,8 @@ bool parseOptions(const QStringList &arguments, Options *options, QString *error
     bool ok = false;
     o.baud = p.parser.value(p.baud).toInt(&ok);
     if (!ok || (o.baud != 9600 && o.baud != 19200 && o.baud != 38400 && o.baud != 115200)) {
-        *error = QStringLiteral("--baud must be 9600, 19200, 38400 or 115200, not '%1'").arg(p.parser.value(p.baud));
+        *error = QStringLiteral("--baud must be 9600, 19200, 38400 or 115200, not '%1'")
+                     .arg(p.parser.value(p.baud));
         return false;
     }
     o.stallTimeoutS = p.parser.value(p.stall).toInt(&ok);

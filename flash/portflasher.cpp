@@ -250,14 +250,15 @@ void PortFlasher::carryOut(const Download::Action &action)
         m_serial.write(Codec::tokensToBytes(QByteArray(Codec::kUpgradeInitText)));
         break;
     case ActionKind::SendPacket: {
-        const QByteArray packet =
-            image.body.mid(static_cast<int>(action.value) * Quorvane::kPacketHexChars, Quorvane::kPacketHexChars);
-        Link::writeInChunks(m_serial, Codec::buildDataFrame(packet, static_cast<quint16>(action.value & 0xFFFF),
-                                                            0x33, 1));
+        const QByteArray packet = image.body.mid(static_cast<int>(action.value) * Quorvane::kPacketHexChars,
+                                                 Quorvane::kPacketHexChars);
+        Link::writeInChunks(
+            m_serial, Codec::buildDataFrame(packet, static_cast<quint16>(action.value & 0xFFFF), 0x33, 1));
         break;
     }
     case ActionKind::SendEnd:
-        m_serial.write(Codec::buildUpgradeEndFrame(static_cast<quint16>(image.packets & 0xFFFF), image.head8));
+        m_serial.write(
+            Codec::buildUpgradeEndFrame(static_cast<quint16>(image.packets & 0xFFFF), image.head8));
         break;
     case ActionKind::StartInitTimer:
         m_initTimer.start();

@@ -1,8 +1,8 @@
 # Runs clang-format in check mode over the updater's sources: fails, naming the files, when one of
 # them differs from what the repository's .clang-format makes of it.
 #   cmake -DCLANG_FORMAT=<clang-format-14> -DROOT=<source dir> -P check_format.cmake
-set(folders app serial protocol upgrade tools/packsim tools/tour
-    tests/app tests/common tests/download tests/packsim tests/protocol tests/window)
+set(folders app serial protocol upgrade flash tools/packsim tools/tour
+    tests/app tests/common tests/download tests/flash tests/packsim tests/protocol tests/window)
 set(files)
 foreach(folder ${folders})
     file(GLOB_RECURSE found ${ROOT}/${folder}/*.cpp ${ROOT}/${folder}/*.h)

@@ -78,6 +78,10 @@ bool SimLine::openPty()
         ::close(slave);
         return false;
     }
+    // Neither end may leak into a program this process starts (the flasher under test): a master
+    // held open there would keep the line alive after pullAdapter().
+    ::fcntl(master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(slave, F_SETFD, FD_CLOEXEC);
     m_slaveFd = slave;
     m_peerPath = QString::fromLocal8Bit(name);
     return adoptDescriptor(master);

@@ -1,0 +1,269 @@
+// quorvane-flash as a script runs it: the real program against pack simulators on pseudo-terminals,
+// its exit code and its JSON report for every outcome, its frames against the window's, and four
+// packs at once.
+#include "packsimulator.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <memory>
+#include <vector>
+
+using PackSim::Kind;
+using PackSim::PackSimulator;
+
+namespace {
+
+constexpr int kRunTimeoutMs = 30000;
+// sha256 of the init, data and end frames a pack receives from the window for a 32773-byte image
+// of seed 5 whose end command is answered from its second copy (tests/download/tst_download.cpp).
+const char kWindowFramesDigest[] = "99464a8078d9a08966fab978491a23fc5381258d1a6f4292974f3655b6259c3f";
+
+struct RunResult
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+    QJsonArray report;
+};
+
+} // namespace
+
+class TestFlash : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void exitCodes_data();
+    void exitCodes();
+    void framesAsTheWindow();
+    void fourPacksAtOnce();
+    void ctrlCStopsEveryPort();
+
+private:
+    QString writeImage(const QString &folder, qint64 size, quint32 seed);
+    RunResult run(const QStringList &arguments);
+    std::unique_ptr<PackSimulator> newPack();
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestFlash::init()
+{
+    qRegisterMetaType<QProcess::ExitStatus>();
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+QString TestFlash::writeImage(const QString &folder, qint64 size, quint32 seed)
+{
+    QDir(m_dir->path()).mkpath(folder);
+    const QString path = m_dir->filePath(folder + QStringLiteral("/fw_%1.bin").arg(size));
+    return PackSim::writeFirmwareFile(path, size, seed) ? path : QString();
+}
+
+std::unique_ptr<PackSimulator> TestFlash::newPack()
+{
+    auto pack = std::make_unique<PackSimulator>();
+    pack->setReportViolationsOnStderr(false);
+    return pack->openPty() ? std::move(pack) : nullptr;
+}
+
+// Runs the program with the event loop turning, so the simulators in this process answer it.
+RunResult TestFlash::run(const QStringList &arguments)
+{
+    RunResult r;
+    const QString reportPath = m_dir->filePath(QStringLiteral("report.json"));
+    QFile::remove(reportPath);
+    QProcess process;
+    QSignalSpy finished(&process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished));
+    process.start(QStringLiteral(QUORVANE_FLASH_EXE),
+                  QStringList{QStringLiteral("--json"), reportPath} + arguments);
+    if (!finished.wait(kRunTimeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        r.err = QStringLiteral("timed out");
+        return r;
+    }
+    r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    r.out = QString::fromUtf8(process.readAllStandardOutput());
+    r.err = QString::fromUtf8(process.readAllStandardError());
+    QFile report(reportPath);
+    if (report.open(QIODevice::ReadOnly)) {
+        r.report = QJsonDocument::fromJson(report.readAll()).array();
+    }
+    return r;
+}
+
+void TestFlash::exitCodes_data()
+{
+    QTest::addColumn<QString>("fault");  // a --silent target, "no-end-reply", "pull:N" (after data N)
+    QTest::addColumn<QString>("folder"); // where the image lies
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<QStringList>("extra");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("outcome");
+
+    const QString good = QString::fromLatin1(PackSimulator::kDefaultVersionText);
+    QTest::newRow("confirmed") << "" << good << qint64(32768) << QStringList() << 0 << "confirmed";
+    QTest::newRow("bad_command_line") << "" << good << qint64(32768) << QStringList{"--baud", "5"} << 1 << "";
+    QTest::newRow("cannot_open") << "" << good << qint64(32768) << QStringList{"--port", "/dev/quorvane-none"}
+                                 << 2 << "open_failed";
+    QTest::newRow("no_version") << "version:all" << good << qint64(32768) << QStringList() << 3
+                                << "no_version";
+    QTest::newRow("unverified") << "version:all"
+                                << "elsewhere" << qint64(32768) << QStringList{"--unverified"} << 0
+                                << "confirmed";
+    QTest::newRow("path_without_version")
+        << ""
+        << "elsewhere" << qint64(32768) << QStringList() << 4 << "image_refused";
+    QTest::newRow("too_short") << "" << good << qint64(32767) << QStringList() << 4 << "image_refused";
+    QTest::newRow("init_unanswered") << "init:all" << good << qint64(32768) << QStringList() << 5
+                                     << "init_unanswered";
+    QTest::newRow("stalled") << "data:4" << good << qint64(32768) << QStringList{"--stall-timeout", "1"} << 6
+                             << "stalled";
+    QTest::newRow("link_lost") << "pull:3" << good << qint64(32768) << QStringList() << 7 << "link_lost";
+    QTest::newRow("unconfirmed") << "no-end-reply" << good << qint64(32768) << QStringList() << 8
+                                 << "unconfirmed";
+}
+
+void TestFlash::exitCodes()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, folder);
+    QFETCH(qint64, size);
+    QFETCH(QStringList, extra);
+    QFETCH(int, code);
+    QFETCH(QString, outcome);
+
+    std::unique_ptr<PackSimulator> pack = newPack();
+    QVERIFY(pack);
+    QString why;
+    if (fault == QLatin1String("no-end-reply")) {
+        pack->setNoEndReply(true);
+    } else if (fault.startsWith(QLatin1String("pull:"))) {
+        const int after = fault.mid(5).toInt();
+        connect(pack.get(), &PackSimulator::commandReceived, this, [&pack, after](Kind kind) {
+            if (kind == Kind::Data && pack->commandCount(Kind::Data) == after) {
+                QTimer::singleShot(0, pack.get(), [&pack] { pack->pullAdapter(); });
+            }
+        });
+    } else if (!fault.isEmpty()) {
+        QVERIFY2(pack->addSilent(fault, &why), qPrintable(why));
+    }
+    const QString image = writeImage(folder, size, 3);
+    QVERIFY(!image.isEmpty());
+    QStringList arguments = extra;
+    if (!arguments.contains(QLatin1String("--port"))) {
+        arguments << QStringLiteral("--port") << pack->slavePath();
+    }
+    const RunResult r = run(arguments << image);
+    QVERIFY2(r.exitCode == code,
+             qPrintable(QStringLiteral("exit %1\n%2\n%3").arg(r.exitCode).arg(r.out, r.err)));
+    if (outcome.isEmpty()) {
+        QVERIFY(r.err.contains(QLatin1String("--baud must be")));
+        return;
+    }
+    QCOMPARE(r.report.size(), 1);
+    const QJsonObject o = r.report.first().toObject();
+    QCOMPARE(o.value(QStringLiteral("outcome")).toString(), outcome);
+    QCOMPARE(o.value(QStringLiteral("exit_code")).toInt(), code);
+    QVERIFY(r.out.contains(outcome)); // the summary table
+    if (outcome == QLatin1String("confirmed")) {
+        QVERIFY(pack->image() == PackSim::expectedImage(PackSim::firmwareBytes(size, 3)));
+        QCOMPARE(o.value(QStringLiteral("packets_acknowledged")).toInt(), 16);
+        QCOMPARE(o.value(QStringLiteral("unverified")).toBool(),
+                 extra.contains(QLatin1String("--unverified")));
+        QCOMPARE(
+            o.value(QStringLiteral("sha256")).toString().toLatin1(),
+            QCryptographicHash::hash(PackSim::firmwareBytes(size, 3), QCryptographicHash::Sha256).toHex());
+    }
+    if (code == 4 || code == 5 || code == 6) {
+        QVERIFY(pack->commandCount(Kind::End) == 0); // nothing completed on the pack
+    }
+}
+
+void TestFlash::framesAsTheWindow()
+{
+    std::unique_ptr<PackSimulator> pack = newPack();
+    QVERIFY(pack);
+    pack->setEndReplyAfter(2);
+    const QString image = writeImage(QString::fromLatin1(PackSimulator::kDefaultVersionText), 32773, 5);
+    const RunResult r = run({QStringLiteral("--port"), pack->slavePath(), image});
+    QCOMPARE(r.exitCode, 0);
+    QByteArray all;
+    for (const PackSim::ReceivedFrame &frame : pack->receivedFrames()) {
+        if (frame.kind == Kind::Init || frame.kind == Kind::Data || frame.kind == Kind::End) {
+            all += frame.bytes;
+        }
+    }
+    QCOMPARE(pack->commandCount(Kind::Version), 5);
+    QCOMPARE(QCryptographicHash::hash(all, QCryptographicHash::Sha256).toHex(),
+             QByteArray(kWindowFramesDigest));
+}
+
+// Four packs, the third silent from packet 5 on: three confirmed with the image byte for byte,
+// one stalled, and the program's code is the stalled port's.
+void TestFlash::fourPacksAtOnce()
+{
+    std::vector<std::unique_ptr<PackSimulator>> packs;
+    QStringList arguments{QStringLiteral("--stall-timeout"), QStringLiteral("1")};
+    for (int i = 0; i < 4; ++i) {
+        packs.push_back(newPack());
+        QVERIFY(packs.back());
+        arguments << QStringLiteral("--port") << packs.back()->slavePath();
+    }
+    QString why;
+    QVERIFY(packs[2]->addSilent(QStringLiteral("data:5"), &why));
+    const QString image = writeImage(QString::fromLatin1(PackSimulator::kDefaultVersionText), 100000, 9);
+    const RunResult r = run(arguments << image);
+    QCOMPARE(r.exitCode, 6);
+    QCOMPARE(r.report.size(), 4);
+    const QByteArray expected = PackSim::expectedImage(PackSim::firmwareBytes(100000, 9));
+    for (int i = 0; i < 4; ++i) {
+        const QString outcome = r.report[i].toObject().value(QStringLiteral("outcome")).toString();
+        QCOMPARE(outcome, i == 2 ? QStringLiteral("stalled") : QStringLiteral("confirmed"));
+        QCOMPARE(r.report[i].toObject().value(QStringLiteral("port")).toString(), packs[i]->slavePath());
+        if (i != 2) {
+            QVERIFY2(packs[i]->image() == expected, qPrintable(QString::number(i)));
+        }
+    }
+    QCOMPARE(packs[2]->commandCount(Kind::Data), 5);
+}
+
+// Ctrl-C in the middle of two downloads: both ports closed at once, the summary printed, exit 130.
+void TestFlash::ctrlCStopsEveryPort()
+{
+    std::unique_ptr<PackSimulator> a = newPack();
+    std::unique_ptr<PackSimulator> b = newPack();
+    QVERIFY(a && b);
+    a->setPaceBaud(9600);
+    b->setPaceBaud(9600);
+    const QString image = writeImage(QString::fromLatin1(PackSimulator::kDefaultVersionText), 100000, 4);
+    QProcess process;
+    QSignalSpy finished(&process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished));
+    process.start(QStringLiteral(QUORVANE_FLASH_EXE), {QStringLiteral("--port"), a->slavePath(),
+                                                       QStringLiteral("--port"), b->slavePath(), image});
+    QTRY_VERIFY_WITH_TIMEOUT(a->commandCount(Kind::Data) >= 1 && b->commandCount(Kind::Data) >= 1, 10000);
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    QVERIFY(finished.wait(3000));
+    QCOMPARE(process.exitCode(), 130);
+    const QString out = QString::fromUtf8(process.readAllStandardOutput());
+    QCOMPARE(out.count(QStringLiteral("interrupted")), 4); // each port's line and its summary row
+    const int dataA = a->commandCount(Kind::Data);
+    QTest::qWait(1500); // a live timer or port would send more within a tick
+    QCOMPARE(a->commandCount(Kind::Data), dataA);
+    QCOMPARE(a->commandCount(Kind::End), 0);
+}
+
+QTEST_GUILESS_MAIN(TestFlash)
+#include "tst_flash.moc"

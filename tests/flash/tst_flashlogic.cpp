@@ -1,0 +1,162 @@
+// quorvane-flash's command line and printed results, without a port.
+#include "flash/options.h"
+#include "flash/report.h"
+
+#include <QJsonObject>
+#include <QtTest>
+
+class TestFlashLogic : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parse_data();
+    void parse();
+    void progress_data();
+    void progress();
+    void exitCodeOfSeveralPorts();
+    void summaryAndReport();
+};
+
+void TestFlashLogic::parse_data()
+{
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<QString>("error");  // empty: accepted
+    QTest::addColumn<QString>("parsed"); // mode ports baud stall unverified json file
+
+    QTest::newRow("defaults") << "--port /dev/ttyUSB0 fw.bin"
+                              << ""
+                              << "0 /dev/ttyUSB0 9600 10 0  fw.bin";
+    QTest::newRow("several ports, all options")
+        << "--port A --port B --baud 115200 --stall-timeout 3 --unverified --json - fw.bin"
+        << ""
+        << "0 A,B 115200 3 1 - fw.bin";
+    QTest::newRow("list ports") << "--list-ports"
+                                << ""
+                                << "1  9600 10 0  ";
+    QTest::newRow("read version") << "--read-version --port A --baud 19200"
+                                  << ""
+                                  << "2 A 19200 10 0  ";
+    QTest::newRow("help") << "--help"
+                          << ""
+                          << "3  9600 10 0  ";
+    QTest::newRow("no port") << "fw.bin"
+                             << "no --port given"
+                             << "";
+    QTest::newRow("no file") << "--port A"
+                             << "no firmware file given"
+                             << "";
+    QTest::newRow("two files") << "--port A a.bin b.bin"
+                               << "one firmware file, not 2"
+                               << "";
+    QTest::newRow("odd baud") << "--port A --baud 57600 fw.bin"
+                              << "--baud must be 9600, 19200, 38400 or 115200, not '57600'"
+                              << "";
+    QTest::newRow("zero stall timeout")
+        << "--port A --stall-timeout 0 fw.bin"
+        << "--stall-timeout must be a whole number of seconds from 1 to 3600, not '0'"
+        << "";
+    QTest::newRow("unknown option") << "--port A --fast fw.bin"
+                                    << "Unknown option 'fast'."
+                                    << "";
+    QTest::newRow("port twice") << "--port A --port A fw.bin"
+                                << "a port is given twice"
+                                << "";
+    QTest::newRow("read version of two ports") << "--read-version --port A --port B"
+                                               << "--read-version needs exactly one --port"
+                                               << "";
+    QTest::newRow("file with list ports") << "--list-ports fw.bin"
+                                          << "no firmware file is used with --list-ports or --read-version"
+                                          << "";
+}
+
+void TestFlashLogic::parse()
+{
+    QFETCH(QString, arguments);
+    QFETCH(QString, error);
+    QFETCH(QString, parsed);
+
+    Flash::Options o;
+    QString why;
+    const bool ok = Flash::parseOptions(QStringList{QStringLiteral("quorvane-flash")} +
+                                            arguments.split(QLatin1Char(' '), Qt::SkipEmptyParts),
+                                        &o, &why);
+    QCOMPARE(why, error);
+    QCOMPARE(ok, error.isEmpty());
+    if (ok) {
+        const QString got = QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
+                                .arg(static_cast<int>(o.mode))
+                                .arg(o.ports.join(QLatin1Char(',')))
+                                .arg(o.baud)
+                                .arg(o.stallTimeoutS)
+                                .arg(o.unverified ? 1 : 0)
+                                .arg(o.jsonPath, o.file);
+        QCOMPARE(got, parsed);
+    }
+}
+
+void TestFlashLogic::progress_data()
+{
+    QTest::addColumn<quint32>("acknowledged");
+    QTest::addColumn<quint32>("total");
+    QTest::addColumn<qint64>("elapsedMs");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("step");
+
+    QTest::newRow("nothing yet") << 0u << 512u << qint64(0) << "P    0/512    0 %  - KiB/s  - left  init"
+                                 << 0;
+    QTest::newRow("a quarter in 10 s")
+        << 128u << 512u << qint64(10000) << "P  128/512   25 %  25.6 KiB/s  0:30 left  init" << 20;
+    QTest::newRow("all") << 512u << 512u << qint64(40000) << "P  512/512  100 %  25.6 KiB/s  0:00 left  init"
+                         << 100;
+    QTest::newRow("just under ten per cent")
+        << 51u << 512u << qint64(1000) << "P   51/512    9 %  102.0 KiB/s  0:09 left  init" << 0;
+}
+
+void TestFlashLogic::progress()
+{
+    QFETCH(quint32, acknowledged);
+    QFETCH(quint32, total);
+    QFETCH(qint64, elapsedMs);
+    QFETCH(QString, line);
+    QFETCH(int, step);
+    Flash::Progress p{QStringLiteral("P"), acknowledged, total, elapsedMs, QStringLiteral("init")};
+    QCOMPARE(Flash::progressLine(p), line);
+    QCOMPARE(Flash::progressStep(acknowledged, total), step);
+}
+
+void TestFlashLogic::exitCodeOfSeveralPorts()
+{
+    QList<Flash::PortResult> results{Flash::PortResult(), Flash::PortResult(), Flash::PortResult()};
+    QCOMPARE(Flash::overallExitCode(results), 0);
+    results[2].exitCode = Flash::kExitStalled;
+    results[1].exitCode = Flash::kExitNoVersion;
+    QCOMPARE(Flash::overallExitCode(results), Flash::kExitNoVersion); // the first port in order
+}
+
+void TestFlashLogic::summaryAndReport()
+{
+    Flash::PortResult a;
+    a.port = QStringLiteral("/dev/ttyUSB0");
+    a.version = QStringLiteral("BMS_V2.1.07_2026");
+    a.outcome = QStringLiteral("confirmed");
+    a.seconds = 12.34;
+    Flash::PortResult b;
+    b.port = QStringLiteral("COM5");
+    b.outcome = QStringLiteral("open_failed");
+    b.exitCode = Flash::kExitCannotOpen;
+    b.failure = QStringLiteral("cannot open COM5");
+    QCOMPARE(Flash::summaryTable({a, b}),
+             QStringLiteral("PORT          VERSION           OUTCOME      SECONDS\n"
+                            "/dev/ttyUSB0  BMS_V2.1.07_2026  confirmed       12.3\n"
+                            "COM5          -                 open_failed      0.0\n"));
+    const QJsonArray report = Flash::reportJson({a, b});
+    QCOMPARE(report.size(), 2);
+    QCOMPARE(report[1].toObject().value(QStringLiteral("exit_code")).toInt(), 2);
+    QCOMPARE(report[1].toObject().value(QStringLiteral("failure")).toString(), b.failure);
+    QVERIFY(!report[0].toObject().contains(QStringLiteral("failure")));
+    QVERIFY(report[0].toObject().contains(QStringLiteral("sha256")));
+}
+
+QTEST_GUILESS_MAIN(TestFlashLogic)
+#include "tst_flashlogic.moc"
