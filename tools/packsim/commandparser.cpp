@@ -82,18 +82,24 @@ bool CommandParser::headerPlausible() const
 
 Kind CommandParser::classify(const QByteArray &frame)
 {
+    // CID2 of each command, as the two ASCII hex digits it travels as.
+    static const QByteArray kTestCid2("46");
+    static const QByteArray kVersionCid2("C1");
+    static const QByteArray kInitCid2("32");
+    static const QByteArray kDataCid2("33");
+    static const QByteArray kEndCid2("34");
     if (frame.size() < kHeaderBytes)
         return Kind::Unknown;
     const QByteArray cid2 = frame.mid(7, 2).toUpper();
     if (frame.at(0) == Codec::kSoiAscii)
-        return cid2 == "46" ? Kind::Test : Kind::Unknown;
-    if (cid2 == "C1")
+        return cid2 == kTestCid2 ? Kind::Test : Kind::Unknown;
+    if (cid2 == kVersionCid2)
         return Kind::Version;
-    if (cid2 == "32")
+    if (cid2 == kInitCid2)
         return Kind::Init;
-    if (cid2 == "33")
+    if (cid2 == kDataCid2)
         return Kind::Data;
-    if (cid2 == "34")
+    if (cid2 == kEndCid2)
         return Kind::End;
     return Kind::Unknown;
 }

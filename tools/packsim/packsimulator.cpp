@@ -139,7 +139,7 @@ void PackSimulator::pullAdapter()
 
 bool PackSimulator::setVersionText(const QString &text)
 {
-    if (2 * text.toUtf8().size() > 0x0FFF)
+    if (2 * text.toUtf8().size() > Quorvane::kMaxLenId)
         return false;
     m_versionText = text;
     return true;
