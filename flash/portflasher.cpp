@@ -205,19 +205,12 @@ void PortFlasher::versionTimedOut()
         }
         m_unverified = true; // the path check is skipped for this pack
     }
-    switch (m_image->verdict) {
-    case FirmwareImage::LoadVerdict::Loaded:
-        break;
-    case FirmwareImage::LoadVerdict::TooShort:
-        m_failure = QStringLiteral("the file is too short");
-        finish(kExitImageRefused, QStringLiteral("image_refused"));
-        return;
-    case FirmwareImage::LoadVerdict::TooLarge:
-        m_failure = QStringLiteral("the file is too large");
-        finish(kExitImageRefused, QStringLiteral("image_refused"));
-        return;
-    case FirmwareImage::LoadVerdict::Unreadable:
-        m_failure = QStringLiteral("the file cannot be read");
+    if (m_image->verdict != FirmwareImage::LoadVerdict::Loaded) {
+        m_failure = m_image->verdict == FirmwareImage::LoadVerdict::TooShort
+                        ? QStringLiteral("the file is too short")
+                    : m_image->verdict == FirmwareImage::LoadVerdict::TooLarge
+                        ? QStringLiteral("the file is too large")
+                        : QStringLiteral("the file cannot be read");
         finish(kExitImageRefused, QStringLiteral("image_refused"));
         return;
     }
