@@ -74,7 +74,7 @@ tools/install-deps.sh --windows
 
 # The native tools the cross build runs.
 cmake -S . -B build >/dev/null
-cmake --build build -j2 --target quorvane_helpdoc
+cmake --build build -j2 --target quorvane_helpdoc quorvane-packsim
 helpdoc=$root/build/tools/helpdoc/quorvane_helpdoc
 lrelease=/usr/lib/qt5/bin/lrelease
 [[ -x "$lrelease" ]] || lrelease=$(command -v lrelease)
