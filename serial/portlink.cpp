@@ -2,9 +2,9 @@
 #include "app/logging.h"
 #include "app/mainwindow.h"
 #include "protocol/constants.h"
+#include "serial/portpresence.h"
 #include "ui_mainwindow.h"
 
-#include <QFileInfo>
 #include <QSerialPort>
 #include <QTimer>
 
@@ -95,9 +95,7 @@ void MainWindow::onPortError(int error)
 
     bool useless = code == QSerialPort::ResourceError;
     if (code == QSerialPort::ReadError || code == QSerialPort::NotOpenError) {
-        const QString name = m_SerialPort->portName();
-        const QString file = name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
-        useless = !m_SerialPort->isOpen() || !QFileInfo::exists(file);
+        useless = !m_SerialPort->isOpen() || !SerialPresence::portStillPresent(m_SerialPort->portName());
     }
     if (useless) {
         setPortClosedState();

@@ -7,8 +7,10 @@
 //                                               port opened and the version the window shows
 //   quorvane_wincheck click-open <seconds>      clicks "Open Serial" in the other program's window
 //                                               titled "BMS" (the running Quorvane.exe)
+//   quorvane_wincheck presence <port> yes|no      whether the lost-port check finds <port> present
 // Exit status 0 when every check passed; each failure is printed.
 #include "app/mainwindow.h"
+#include "serial/portpresence.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -258,6 +260,12 @@ int main(int argc, char *argv[])
     }
     if (mode == QLatin1String("click-open") && args.size() == 3) {
         return clickOpen(args.at(2).toInt());
+    }
+    if (mode == QLatin1String("presence") && args.size() == 4) {
+        const bool expected = args.at(3) == QLatin1String("yes");
+        const bool present = SerialPresence::portStillPresent(args.at(2));
+        check(present == expected, QStringLiteral("%1 %2").arg(args.at(2), present ? "present" : "absent"));
+        return g_failures == 0 ? 0 : 1;
     }
     QTextStream(stderr)
         << "usage: quorvane_wincheck window EN.png ZH.png | open PORT SECONDS | click-open SECONDS\n";
