@@ -31,7 +31,9 @@ start=$(date +%s)
 cmake -S installer -B build-win -DCMAKE_TOOLCHAIN_FILE="$root/installer/cmake/mingw-w64-x86_64.cmake" >/dev/null
 cmake --build build-win -j2
 if [[ -n "${QUORVANE_WIN_QT_SDK:-}" ]]; then
+    build_start=$(date +%s)
     tools/build-windows.sh
+    echo "Cross-build of the updater took $(($(date +%s) - build_start)) s"
 fi
 
 export WINEPREFIX
