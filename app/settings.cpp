@@ -1,7 +1,11 @@
 #include "app/settings.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryFile>
 
 namespace {
 
@@ -38,9 +42,22 @@ void write(const char *key, const QVariant &value)
 
 namespace Settings {
 
+QString chooseConfigDirectory(const QString &programDir, const QString &fallbackDir)
+{
+    if (QFileInfo::exists(QDir(programDir).filePath(QStringLiteral("config.ini")))) {
+        return programDir;
+    }
+    // Permission bits and attributes do not tell (Windows' folder rights, a read-only mount):
+    // try to create a file there; it is removed again at once.
+    QTemporaryFile probe(QDir(programDir).filePath(QStringLiteral(".config-probe-XXXXXX")));
+    return probe.open() ? programDir : fallbackDir;
+}
+
 QString configDirectory()
 {
-    return QCoreApplication::applicationDirPath();
+    // QSettings creates the fallback folder when it first writes the file.
+    return chooseConfigDirectory(QCoreApplication::applicationDirPath(),
+                                 QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
 }
 
 QString configPath()

@@ -1,8 +1,7 @@
 #include "serial/link.h"
 
 #include "protocol/constants.h"
-
-#include <QFileInfo>
+#include "serial/portpresence.h"
 
 namespace Link {
 
@@ -27,12 +26,7 @@ bool portIsGone(QSerialPort::SerialPortError error, const QString &portName, boo
         return true;
     case QSerialPort::ReadError:
     case QSerialPort::NotOpenError: {
-        if (!stillOpen) {
-            return true;
-        }
-        const QString file =
-            portName.startsWith(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
-        return !QFileInfo::exists(file);
+        return !stillOpen || !SerialPresence::portStillPresent(portName);
     }
     default:
         return false;

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Cross-builds Ferrodin.exe for 64-bit Windows into build-win/ and runs its Windows tests under Wine
-# on a virtual X display, in a fresh Wine prefix that is removed afterwards. Exits non-zero when the
-# build or a test fails.
+# on a virtual X display, in a fresh Wine prefix that is removed afterwards. With the Windows Qt given
+# (QUORVANE_WIN_QT_SDK, see tools/build-windows.sh) it also cross-builds the updater into
+# build-windows/ and runs its Wine checks (tests/wine/wine-checks.sh), which leave the pictures of
+# the window in build-windows/pictures/. Exits non-zero when a build or a test fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -28,6 +30,11 @@ tools/ensure-locales.sh en_US.UTF-8 zh_CN.UTF-8 zh_TW.UTF-8 zh_HK.UTF-8
 start=$(date +%s)
 cmake -S installer -B build-win -DCMAKE_TOOLCHAIN_FILE="$root/installer/cmake/mingw-w64-x86_64.cmake" >/dev/null
 cmake --build build-win -j2
+if [[ -n "${QUORVANE_WIN_QT_SDK:-}" ]]; then
+    build_start=$(date +%s)
+    tools/build-windows.sh
+    echo "Cross-build of the updater took $(($(date +%s) - build_start)) s"
+fi
 
 export WINEPREFIX
 WINEPREFIX=$(mktemp -d /tmp/ferrodin-wine.XXXXXX)
@@ -61,5 +68,12 @@ timeout 300 wineboot -i >/dev/null 2>&1
 
 status=0
 (cd build-win && ctest --output-on-failure --timeout 120) || status=$?
+if [[ -n "${QUORVANE_WIN_QT_SDK:-}" ]]; then
+    quorvane_start=$(date +%s)
+    tests/wine/wine-checks.sh build-windows build/tools/packsim/quorvane-packsim build-windows/pictures || status=$?
+    echo "Wine checks of the updater took $(($(date +%s) - quorvane_start)) s"
+else
+    echo "No Windows Qt (QUORVANE_WIN_QT_SDK): the updater's Wine checks were not run"
+fi
 echo "Windows build and tests took $(($(date +%s) - start)) s"
 exit $status

@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# The Windows build of the updater under Wine, in the Wine prefix and on the display the caller has
+# set up (tools/ci-windows.sh: Xvfb, a fresh prefix, one wine server):
+#  1. the window: every control, English -> Chinese -> English, a picture of each language;
+#  2. Quorvane.exe starts alone from a folder of its own and shows its window "BMS";
+#  3. the lost-port check finds COM5 in Windows' list of ports (and not COM7); Wine keeps a port
+#     listed after its device has gone, so the other half is not seen here;
+#  4. with a pseudo-terminal linked as COM5 and the pack simulator on its other end, opening COM5
+#     (in the check program, and in Quorvane.exe --port COM5 by a click on "Open Serial") makes the
+#     simulator receive the five version queries, byte for byte.
+# Reading from COM5 does not work under Wine's serial emulation of a pty (with a dosdevices link or
+# Wine's Ports setting alike), so no download is tried; the version the window shows is printed.
+#   tests/wine/wine-checks.sh <windows-build-dir> <packsim> <picture-dir>
+set -euo pipefail
+build=$(cd "$1" && pwd)
+packsim=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
+pictures=$(mkdir -p "$3" && cd "$3" && pwd)
+: "${WINEPREFIX:?set WINEPREFIX}" "${DISPLAY:?set DISPLAY}"
+
+work=$(mktemp -d /tmp/quorvane-wine.XXXXXX)
+sim_pid=""
+exe_pid=""
+cleanup() {
+    [[ -n "$exe_pid" ]] && kill "$exe_pid" 2>/dev/null
+    [[ -n "$sim_pid" ]] && kill "$sim_pid" 2>/dev/null
+    wait 2>/dev/null || true
+    wine reg delete 'HKLM\Software\Wine\Ports' /v COM5 /f >/dev/null 2>&1 || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# Each program in a folder of its own, as a user has it: config.ini lands there.
+mkdir -p "$work/check" "$work/program"
+cp "$build/tests/wine/quorvane_wincheck.exe" "$work/check/"
+cp "$build/app/Quorvane.exe" "$work/program/"
+cp -r "$build/app/pdf" "$work/program/"
+
+echo "--- the window, English and Chinese"
+(cd "$work/check" && timeout 120 wine quorvane_wincheck.exe window "$work/en.png" "$work/zh.png") ||
+    fail "window check"
+cp "$work/en.png" "$pictures/windows-en.png" 2>/dev/null || fail "no English picture"
+cp "$work/zh.png" "$pictures/windows-zh.png" 2>/dev/null || fail "no Chinese picture"
+
+# COM5 is made a serial port of Wine's own (its Ports setting, read when the wine server starts), so
+# that it is also in Windows' list of ports; it names a link that each run of the simulator points
+# at its fresh pty.
+wine reg add 'HKLM\Software\Wine\Ports' /v COM5 /d "$work/com5" /f >/dev/null 2>&1
+wineserver -k >/dev/null 2>&1 || true
+wineserver -w >/dev/null 2>&1 || true
+wineserver -p >/dev/null 2>&1
+
+# One run of the simulator on a fresh pty behind COM5; $1 names the run.
+start_pack() {
+    rm -f "$work/com5"
+    "$packsim" --link "$work/com5" --log "$work/$1.log" >"$work/$1.out" 2>&1 &
+    sim_pid=$!
+    for _ in $(seq 1 50); do
+        [[ -e "$work/com5" ]] && return 0
+        sleep 0.1
+    done
+    fail "$1: the simulator made no pty"
+}
+# Stops the simulator and checks it received exactly the five version queries.
+check_pack() {
+    kill -INT "$sim_pid"
+    wait "$sim_pid" || true
+    sim_pid=""
+    local query="RX version 18 bytes: BC 30 31 30 31 34 36 43 31 30 30 30 30 46 44 41 30 0D"
+    local got all
+    got=$(grep -c -- "$query\$" "$work/$1.log" || true)
+    all=$(grep -c ' RX ' "$work/$1.log" || true)
+    echo "$1: the simulator received $all frames, $got of them the version query"
+    grep -E '^(commands|rejected frames|violations):' "$work/$1.out" || true
+    [[ "$got" == 5 && "$all" == 5 ]] || fail "$1: expected the five version queries and nothing else"
+}
+
+echo "--- opening COM5 in the window"
+start_pack check-open
+# The lost-port check: COM5 is in Windows' list of ports while its device is there.
+(cd "$work/check" && timeout 60 wine quorvane_wincheck.exe presence COM5 yes) || fail "COM5 not found present"
+(cd "$work/check" && timeout 60 wine quorvane_wincheck.exe presence COM7 no) || fail "COM7 found present"
+(cd "$work/check" && timeout 60 wine quorvane_wincheck.exe open COM5 5) || fail "check-open: COM5 did not open"
+check_pack check-open
+
+echo "--- Quorvane.exe --port COM5, started alone, a click on Open Serial"
+start_pack program
+(cd "$work/program" && exec wine Quorvane.exe --port COM5) >"$work/program.stdout" 2>&1 &
+exe_pid=$!
+(cd "$work/check" && timeout 60 wine quorvane_wincheck.exe click-open 30) || fail "Quorvane.exe showed no window BMS"
+sleep 3
+kill -0 "$exe_pid" 2>/dev/null || fail "Quorvane.exe ended by itself"
+check_pack program
+
+echo "Wine checks of Quorvane.exe: $failures failure(s)"
+[[ $failures -eq 0 ]]

@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Makes the release bundles in dist/, at the version of project(... VERSION) in CMakeLists.txt:
+#   dist/Quorvane-<version>-win64.zip   Quorvane.exe, quorvane-flash.exe (when the tree has it),
+#                                       Ferrodin.exe, pdf/help.pdf, the empty driver folder
+#                                       98ME_20011_2kXP_20024/ with its README, the licence note
+#   dist/quorvane_<version>_amd64.deb   the Linux build through CPack (dependencies by dpkg-shlibdeps)
+#
+#   tools/package.sh [--sdk PATH] [--deb-only]
+# The Windows programs come from tools/build-windows.sh (--sdk or $QUORVANE_WIN_QT_SDK, as there);
+# the .deb from the native build in build/. Prints each bundle with its size.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+sdk_args=()
+windows=1
+while [[ $# -gt 0 ]]; do
+    case "$1" in
+    --sdk) sdk_args=(--sdk "${2:?--sdk needs a path}"); shift 2 ;;
+    --deb-only) windows=0; shift ;;
+    -h | --help) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "package.sh: unknown argument '$1'" >&2; exit 2 ;;
+    esac
+done
+
+version=$(sed -n 's/^project(Quorvane VERSION \([0-9][0-9.]*\).*/\1/p' CMakeLists.txt)
+[[ -n "$version" ]] || { echo "package.sh: no project(Quorvane VERSION ...) in CMakeLists.txt" >&2; exit 1; }
+mkdir -p dist
+
+# Text files for Windows users get Windows line ends.
+crlf() { sed 's/\r*$/\r/' "$1" >"$2"; }
+
+if [[ $windows -eq 1 ]]; then
+    tools/build-windows.sh "${sdk_args[@]}"
+    win=build-windows
+    name=Quorvane-$version-win64
+    stage=$(mktemp -d)
+    trap 'rm -rf "$stage"' EXIT
+    bundle=$stage/$name
+    mkdir -p "$bundle/pdf" "$bundle/98ME_20011_2kXP_20024"
+    cp "$win/app/Quorvane.exe" "$win/installer/Ferrodin.exe" "$bundle/"
+    for flash in "$win/tools/flash/quorvane-flash.exe" "$win/flash/quorvane-flash.exe"; do
+        [[ -f "$flash" ]] && cp "$flash" "$bundle/"
+    done
+    cp "$win/app/pdf/help.pdf" "$bundle/pdf/"
+    crlf packaging/windows/DRIVER-README.txt "$bundle/98ME_20011_2kXP_20024/README.txt"
+    crlf packaging/windows/LICENSE.txt "$bundle/LICENSE.txt"
+    rm -f "dist/$name.zip"
+    (cd "$stage" && cmake -E tar cf "$root/dist/$name.zip" --format=zip "$name")
+    echo "dist/$name.zip: $(stat -c %s "dist/$name.zip") bytes"
+    (cd "$stage" && find "$name" -type f | sort | sed 's/^/  /')
+fi
+
+# The Debian package from the native build (dpkg-shlibdeps is in dpkg-dev).
+tools/install-deps.sh
+if ! dpkg-query -W -f='${Status}' dpkg-dev 2>/dev/null | grep -q "install ok installed"; then
+    SUDO=""
+    [[ $(id -u) -ne 0 ]] && SUDO="sudo"
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends dpkg-dev >/dev/null
+fi
+cmake -S . -B build >/dev/null
+cmake --build build -j2
+deb=quorvane_${version}_amd64.deb
+rm -f "dist/$deb"
+(cd build && cpack -G DEB -B "$root/build/cpack" >/dev/null)
+mv "build/cpack/$deb" dist/
+echo "dist/$deb: $(stat -c %s "dist/$deb") bytes"
+dpkg-deb -f "dist/$deb" Depends | sed 's/^/  Depends: /'
+dpkg-deb -c "dist/$deb" | awk '{print "  " $6}' | grep -v '/$'
