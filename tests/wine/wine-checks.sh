@@ -7,7 +7,9 @@
 #     listed after its device has gone, so the other half is not seen here;
 #  4. with a pseudo-terminal linked as COM5 and the pack simulator on its other end, opening COM5
 #     (in the check program, and in Quorvane.exe --port COM5 by a click on "Open Serial") makes the
-#     simulator receive the five version queries, byte for byte.
+#     simulator receive the five version queries, byte for byte;
+#  5. quorvane-flash.exe, a console program: --help, and --read-version --port COM5 writes the same
+#     five version queries (its answer cannot be read here, so it ends with code 3, no version).
 # Reading from COM5 does not work under Wine's serial emulation of a pty (with a dosdevices link or
 # Wine's Ports setting alike), so no download is tried; the version the window shows is printed.
 #   tests/wine/wine-checks.sh <windows-build-dir> <packsim> <picture-dir>
@@ -35,6 +37,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 mkdir -p "$work/check" "$work/program"
 cp "$build/tests/wine/quorvane_wincheck.exe" "$work/check/"
 cp "$build/app/Quorvane.exe" "$work/program/"
+cp "$build/flash/quorvane-flash.exe" "$work/program/"
 cp -r "$build/app/pdf" "$work/program/"
 
 echo "--- the window, English and Chinese"
@@ -93,5 +96,19 @@ sleep 3
 kill -0 "$exe_pid" 2>/dev/null || fail "Quorvane.exe ended by itself"
 check_pack program
 
-echo "Wine checks of Quorvane.exe: $failures failure(s)"
+echo "--- quorvane-flash.exe"
+(cd "$work/program" && timeout 60 wine quorvane-flash.exe --help) >"$work/flash-help.txt" 2>&1 ||
+    fail "quorvane-flash.exe --help did not exit 0"
+grep -q '^Usage: quorvane-flash --port DEV' "$work/flash-help.txt" || fail "quorvane-flash.exe printed no usage"
+grep -q '8  the download finished but the pack did not confirm' "$work/flash-help.txt" ||
+    fail "quorvane-flash.exe --help lists no exit codes"
+start_pack flash
+code=0
+(cd "$work/program" && timeout 60 wine quorvane-flash.exe --read-version --port COM5) >"$work/flash.out" 2>&1 ||
+    code=$?
+echo "quorvane-flash.exe --read-version --port COM5: exit $code: $(tr -d '\r' <"$work/flash.out" | head -n1)"
+[[ $code == 3 ]] || fail "quorvane-flash.exe --read-version: exit $code, expected 3 (no answer can be read)"
+check_pack flash
+
+echo "Wine checks of Quorvane.exe and quorvane-flash.exe: $failures failure(s)"
 [[ $failures -eq 0 ]]
