@@ -2,6 +2,7 @@
 // directory, and the build places a real bilingual guide there.
 #include "app/mainwindow.h"
 #include "modalanswerer.h"
+#include "windowlookup.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -57,7 +58,7 @@ private:
 void TestHelpPath::initTestCase()
 {
     g_previousFilter = QLoggingCategory::installFilter(enableAppTraces);
-    QFile::remove(QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini"));
+    QFile::remove(WindowLookup::configPath());
 }
 
 void TestHelpPath::init()

@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 #include "mainwindowtestaccess.h"
 #include "modalanswerer.h"
+#include "windowlookup.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -30,7 +31,7 @@ private:
 
 void TestPortCaption::initTestCase()
 {
-    QFile::remove(QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini"));
+    QFile::remove(WindowLookup::configPath());
     m_master = posix_openpt(O_RDWR | O_NOCTTY);
     QVERIFY(m_master >= 0);
     QCOMPARE(grantpt(m_master), 0);
@@ -45,7 +46,7 @@ void TestPortCaption::cleanupTestCase()
     if (m_master >= 0) {
         ::close(m_master);
     }
-    QFile::remove(QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini"));
+    QFile::remove(WindowLookup::configPath());
 }
 
 void TestPortCaption::captionFollowsPortState()

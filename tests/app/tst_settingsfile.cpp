@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 #include "app/settings.h"
 #include "modalanswerer.h"
+#include "windowlookup.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -15,7 +16,7 @@ namespace {
 
 QString configPath()
 {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini");
+    return WindowLookup::configPath();
 }
 
 void removeConfig()

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/mainwindow.h"
+#include "app/settings.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -10,10 +11,11 @@
 
 namespace WindowLookup {
 
-// config.ini in the test program's own directory, where the window keeps it.
+// config.ini where the window keeps it: the test program's own directory (tst_configdir checks
+// that this is the folder chosen), the one place every test takes the path from.
 inline QString configPath()
 {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini");
+    return Settings::configPath();
 }
 
 template <typename T> T *child(MainWindow &w, const char *name)

@@ -7,6 +7,7 @@
 #include "mainwindowtestaccess.h"
 #include "modalanswerer.h"
 #include "packsimulator.h"
+#include "windowlookup.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -52,10 +53,7 @@ public:
         QFile::remove(recordPath());
     }
 
-    static QString configPath()
-    {
-        return QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini");
-    }
+    static QString configPath() { return WindowLookup::configPath(); }
     static QString recordPath()
     {
         return QCoreApplication::applicationDirPath() + QStringLiteral("/downloads.jsonl");

@@ -5,6 +5,7 @@
 #include "modalanswerer.h"
 #include "protocol/constants.h"
 #include "unreadablefile.h"
+#include "windowlookup.h"
 
 #include <QComboBox>
 
@@ -40,7 +41,7 @@ QByteArray imageBytes(qint64 size, quint32 seed)
 
 QString configPath()
 {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini");
+    return WindowLookup::configPath();
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include "app/mainwindow.h"
 #include "protocol/codec.h"
+#include "windowlookup.h"
 
 #include <QByteArray>
 #include <QComboBox>
@@ -221,12 +222,11 @@ inline QByteArray replyFrame(const QByteArray &payload)
 
 inline QString savedVersion()
 {
-    QSettings settings(QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini"),
-                       QSettings::IniFormat);
+    QSettings settings(WindowLookup::configPath(), QSettings::IniFormat);
     return settings.value(QStringLiteral("connectInfo/version")).toString();
 }
 
 inline void removeSettingsFile()
 {
-    QFile::remove(QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini"));
+    QFile::remove(WindowLookup::configPath());
 }
