@@ -173,9 +173,9 @@ private:
                 err() << "quorvane-flash: " << f.port() << ": " << f.failure() << '\n';
             }
         } else if (!m_terminal) {
-            out() << f.port() << ": " << f.outcome() << " after " << QString::number(f.seconds(), 'f', 1)
-                  << " s" << (f.failure().isEmpty() ? QString() : QStringLiteral(" (%1)").arg(f.failure()))
-                  << '\n';
+            out() << f.port() << ": " << f.outcome() << " after "
+                  << QString::number(Download::seconds(f.record()), 'f', 1) << " s"
+                  << (f.failure().isEmpty() ? QString() : QStringLiteral(" (%1)").arg(f.failure())) << '\n';
         }
         out().flush();
         for (const auto &other : m_flashers) {
@@ -203,10 +203,6 @@ private:
         QList<Flash::PortResult> results;
         for (const auto &f : m_flashers) {
             Flash::PortResult r;
-            r.port = f->port();
-            r.version = f->version();
-            r.outcome = f->outcome();
-            r.seconds = f->seconds();
             r.exitCode = f->exitCode();
             r.failure = f->failure();
             r.unverified = f->versionUnverified();
@@ -221,7 +217,7 @@ private:
         if (m_terminal) {
             for (const Flash::PortResult &r : results) {
                 if (!r.failure.isEmpty()) {
-                    err() << r.port << ": " << r.failure << '\n';
+                    err() << r.record.port << ": " << r.failure << '\n';
                 }
             }
             err().flush();

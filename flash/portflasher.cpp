@@ -75,7 +75,7 @@ QString PortFlasher::phaseName() const
     case Stage::Version:
         return QStringLiteral("version");
     case Stage::Finished:
-        return m_outcome;
+        return m_record.outcome;
     case Stage::Download:
         break;
     }
@@ -96,7 +96,6 @@ QString PortFlasher::phaseName() const
 void PortFlasher::start()
 {
     m_record.started = QDateTime::currentDateTime();
-    m_portClock.start();
     m_stage = Stage::Opening;
     m_serial.setPortName(m_port);
     m_serial.setBaudRate(m_settings.baud, QSerialPort::AllDirections);
@@ -291,7 +290,6 @@ void PortFlasher::finish(int exitCode, const QString &outcome)
     }
     m_stage = Stage::Finished;
     m_exitCode = exitCode;
-    m_outcome = outcome;
     for (QTimer *timer : {&m_initTimer, &m_endTimer, &m_stallTimer, &m_versionTimer}) {
         timer->stop();
     }
@@ -305,7 +303,6 @@ void PortFlasher::finish(int exitCode, const QString &outcome)
     m_record.initSends = m_state.initSendsTotal;
     m_record.endSends = m_state.endSendsTotal;
     m_record.outcome = outcome;
-    m_seconds = Download::seconds(m_record);
     emit done();
 }
 

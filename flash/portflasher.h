@@ -55,12 +55,11 @@ public:
     Stage stage() const { return m_stage; }
     bool finished() const { return m_stage == Stage::Finished; }
     int exitCode() const { return m_exitCode; }
-    QString outcome() const { return m_outcome; }
+    QString outcome() const { return m_record.outcome; }
     QString version() const { return m_version; }
     QString failure() const { return m_failure; } // why the port ended before a download, if it did
     const Download::State &state() const { return m_state; }
     qint64 downloadMs() const { return m_downloadClock.isValid() ? m_downloadClock.elapsed() : 0; }
-    double seconds() const { return m_seconds; }
     QString phaseName() const;
     // The record of the port, with the fields of the window's downloads.jsonl.
     const Download::Record &record() const { return m_record; }
@@ -94,11 +93,8 @@ private:
     bool m_versionReported = false;
     bool m_unverified = false;
     int m_exitCode = -1;
-    QString m_outcome;
     QString m_failure;
     QElapsedTimer m_downloadClock;
-    QElapsedTimer m_portClock;
-    double m_seconds = 0;
     Download::Record m_record;
 };
 

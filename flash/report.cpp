@@ -52,8 +52,9 @@ QString summaryTable(const QList<PortResult> &results)
     QList<QStringList> rows{{QStringLiteral("PORT"), QStringLiteral("VERSION"), QStringLiteral("OUTCOME"),
                              QStringLiteral("SECONDS")}};
     for (const PortResult &r : results) {
-        rows.append({r.port, r.version.isEmpty() ? QStringLiteral("-") : r.version, r.outcome,
-                     QString::number(r.seconds, 'f', 1)});
+        const Download::Record &d = r.record;
+        rows.append({d.port, d.packVersion.isEmpty() ? QStringLiteral("-") : d.packVersion, d.outcome,
+                     QString::number(Download::seconds(d), 'f', 1)});
     }
     QList<int> widths{0, 0, 0, 0};
     for (const QStringList &row : rows) {

@@ -25,16 +25,14 @@ QString progressLine(const Progress &p);
 // The percentage step (0, 10, ... 100) a plain progress line reports.
 int progressStep(quint32 acknowledged, quint32 total);
 
+// A port's end: its record (port, version, outcome and times among its fields) and what the
+// report adds to it.
 struct PortResult
 {
-    QString port;
-    QString version; // empty when none was reported
-    QString outcome;
-    double seconds = 0;
+    Download::Record record;
     int exitCode = 0;
     QString failure; // why the port ended before a download, if it did
     bool unverified = false;
-    Download::Record record;
 };
 
 // A table: port, version, outcome, seconds; one row per port, columns aligned.

@@ -34,6 +34,14 @@ bool active(Phase phase)
 }
 
 // Stops whatever timer runs; the actions only for those that do.
+void disarmStall(State &s, Actions &out)
+{
+    if (s.stallTimer) {
+        out.push_back(act(ActionKind::DisarmStall));
+        s.stallTimer = false;
+    }
+}
+
 void stopTimers(State &s, Actions &out)
 {
     if (s.initTimer) {
@@ -44,18 +52,7 @@ void stopTimers(State &s, Actions &out)
         out.push_back(act(ActionKind::StopEndTimer));
         s.endTimer = false;
     }
-    if (s.stallTimer) {
-        out.push_back(act(ActionKind::DisarmStall));
-        s.stallTimer = false;
-    }
-}
-
-void disarmStall(State &s, Actions &out)
-{
-    if (s.stallTimer) {
-        out.push_back(act(ActionKind::DisarmStall));
-        s.stallTimer = false;
-    }
+    disarmStall(s, out);
 }
 
 // Sends packet s.packet when the image has it, and arms the stall deadline for its answer.
@@ -267,17 +264,6 @@ QString outcomeName(Outcome outcome)
         return QStringLiteral("closed");
     }
     return QString();
-}
-
-bool Action::operator==(const Action &other) const
-{
-    if (kind != other.kind || value != other.value) {
-        return false;
-    }
-    if (kind == ActionKind::ShowNotice && notice != other.notice) {
-        return false;
-    }
-    return kind != ActionKind::Finish || outcome == other.outcome;
 }
 
 Actions step(State &state, const Event &event)

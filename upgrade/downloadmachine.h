@@ -118,8 +118,6 @@ struct Action
     quint32 value = 0;
     Notice notice = Notice::InitUnanswered;
     Outcome outcome = Outcome::Confirmed;
-
-    bool operator==(const Action &other) const;
 };
 using Actions = std::vector<Action>;
 

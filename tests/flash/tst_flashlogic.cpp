@@ -137,13 +137,14 @@ void TestFlashLogic::exitCodeOfSeveralPorts()
 void TestFlashLogic::summaryAndReport()
 {
     Flash::PortResult a;
-    a.port = QStringLiteral("/dev/ttyUSB0");
-    a.version = QStringLiteral("BMS_V2.1.07_2026");
-    a.outcome = QStringLiteral("confirmed");
-    a.seconds = 12.34;
+    a.record.port = QStringLiteral("/dev/ttyUSB0");
+    a.record.packVersion = QStringLiteral("BMS_V2.1.07_2026");
+    a.record.outcome = QStringLiteral("confirmed");
+    a.record.started = QDateTime(QDate(2026, 12, 8), QTime(9, 0), Qt::UTC);
+    a.record.ended = a.record.started.addMSecs(12340);
     Flash::PortResult b;
-    b.port = QStringLiteral("COM5");
-    b.outcome = QStringLiteral("open_failed");
+    b.record.port = QStringLiteral("COM5");
+    b.record.outcome = QStringLiteral("open_failed");
     b.exitCode = Flash::kExitCannotOpen;
     b.failure = QStringLiteral("cannot open COM5");
     QCOMPARE(Flash::summaryTable({a, b}),
