@@ -1,5 +1,5 @@
 // Entry point: the application, the one window, the event loop.
-#include "app/mainwindow.h"
+#include "mainwindow.h"
 
 #include <QApplication>
 #include <QCommandLineOption>

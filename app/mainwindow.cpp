@@ -1,10 +1,10 @@
 // The window's lifecycle: construction in its fixed order, the key and event hooks, the log line
 // and the small slots that belong to no other area.
-#include "app/mainwindow.h"
+#include "mainwindow.h"
 
-#include "app/dialogs.h"
-#include "app/logging.h"
-#include "app/settings.h"
+#include "dialogs.h"
+#include "logging.h"
+#include "settings.h"
 #include "ui_mainwindow.h"
 
 #include <QCloseEvent>

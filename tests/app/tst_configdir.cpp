@@ -1,6 +1,6 @@
 // Where config.ini lives: beside the program when it is there or the folder can be written,
 // otherwise in the user's application-data folder. Real folders, made unwritable for real.
-#include "app/settings.h"
+#include "settings.h"
 
 #include <QDir>
 #include <QFile>

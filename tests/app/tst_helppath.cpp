@@ -1,6 +1,6 @@
 // "Help" asks the desktop to open pdf/help.pdf from the program's directory, whatever the working
 // directory, and the build places a real bilingual guide there.
-#include "app/mainwindow.h"
+#include "mainwindow.h"
 #include "modalanswerer.h"
 #include "windowlookup.h"
 

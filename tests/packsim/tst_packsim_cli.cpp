@@ -1,6 +1,6 @@
 // The quorvane-packsim program: its pty path on the first line, a clean stop on SIGTERM with a
 // summary, and a clear refusal of bad flags and devices.
-#include "protocol/codec.h"
+#include "codec.h"
 
 #include <QFileInfo>
 #include <QProcess>

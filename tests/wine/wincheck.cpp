@@ -9,8 +9,8 @@
 //                                               titled "BMS" (the running Quorvane.exe)
 //   quorvane_wincheck presence <port> yes|no      whether the lost-port check finds <port> present
 // Exit status 0 when every check passed; each failure is printed.
-#include "app/mainwindow.h"
-#include "serial/portpresence.h"
+#include "mainwindow.h"
+#include "portpresence.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -4,8 +4,8 @@
 
 #include "simline.h"
 
-#include "protocol/codec.h"
-#include "protocol/constants.h"
+#include "codec.h"
+#include "constants.h"
 
 #include <QFile>
 #include <QFileInfo>

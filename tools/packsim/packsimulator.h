@@ -46,8 +46,8 @@
 #pragma once
 
 #include "commandparser.h"
-#include "firmwareimage.h"
 #include "packsimtypes.h"
+#include "testfirmware.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -1,8 +1,8 @@
 // The version query and the raw-frame send it shares with the download.
-#include "app/dialogs.h"
-#include "app/logging.h"
-#include "app/mainwindow.h"
-#include "protocol/constants.h"
+#include "constants.h"
+#include "dialogs.h"
+#include "logging.h"
+#include "mainwindow.h"
 
 namespace {
 
