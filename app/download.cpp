@@ -48,6 +48,11 @@ void MainWindow::on_btnStart_clicked()
     m_downloadStarted = QDateTime::currentDateTime();
 }
 
+bool MainWindow::downloadRunning() const
+{
+    return m_download.running;
+}
+
 void MainWindow::timeSlot()
 {
     feedDownload(Download::EventKind::InitTick);

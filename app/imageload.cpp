@@ -13,7 +13,7 @@
 void MainWindow::on_btnFileLoad_clicked()
 {
     // A new image under a running download would mix two images on the pack.
-    if (m_download.running) {
+    if (downloadRunning()) {
         Dialogs::warning(this, tr("A download is running. Load a file when it has finished."));
         return;
     }

@@ -90,7 +90,7 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
 // "Close" and the title bar's close button both come here.
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    if (m_download.running &&
+    if (downloadRunning() &&
         !Dialogs::question(this, tr("A download is running. Close the window anyway?"))) {
         event->ignore();
         return;

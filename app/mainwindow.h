@@ -79,6 +79,7 @@ protected:
 private:
     // app/
     void addLogLine(const QString &message);
+    bool downloadRunning() const; // a download is under way and has not reached an outcome
 
     // serial/
     void initSerialPort();
