@@ -21,6 +21,11 @@
 
 void MainWindow::on_btnStart_clicked()
 {
+    if (downloadRunning() &&
+        !Dialogs::question(this,
+                           tr("A download is running. Stop it and start again from the first package?"))) {
+        return;
+    }
     // The path may have been edited since the image was loaded.
     const bool pathOk = FirmwareImage::pathHasVersion(ui->leFilePath->text(), m_strVersion);
     switch (Download::checkStart(m_PortOpen, g_uiUGDataCount, pathOk, m_bVersionReported)) {
@@ -31,8 +36,7 @@ void MainWindow::on_btnStart_clicked()
         Dialogs::warning(this, tr("Please load a firmware file first!"));
         return;
     case Download::StartVerdict::PathWithoutVersion:
-        Dialogs::warning(this, tr("The version number of the upgraded file does not match the actual "
-                                  "version number"));
+        warnVersionMismatch();
         return;
     case Download::StartVerdict::AskUnverified:
         // A pack whose firmware is broken may answer only the download commands.
@@ -183,7 +187,7 @@ void MainWindow::carryOut(const Download::Action &action)
         addLogLine(tr(":  Update completed"));
         break;
     case ActionKind::ShowNotice:
-        addLogLine(noticeText(action));
+        addNoticeLine(noticeText(action));
         break;
     case ActionKind::Finish:
         recordDownload(action.outcome);

@@ -30,6 +30,7 @@ void MainWindow::on_btnFileLoad_clicked()
     g_uiUGDataCount = 0;
     m_FWContext.clear();
     m_imagePath.clear();
+    ui->leFilePath->clear(); // the box shows the image really loaded, or nothing
     feedDownload(Download::EventKind::ImageChanged);
 
     const QString startDir = m_strLastDir.isEmpty()
@@ -40,11 +41,8 @@ void MainWindow::on_btnFileLoad_clicked()
     if (path.isEmpty()) {
         return;
     }
-    ui->leFilePath->setText(path);
-
     if (!FirmwareImage::pathHasVersion(path, m_strVersion)) {
-        Dialogs::warning(this, tr("The version number of the upgraded file does not match the actual "
-                                  "version number"));
+        warnVersionMismatch();
         return;
     }
     m_strLastDir = FirmwareImage::directoryOf(path);
@@ -67,6 +65,7 @@ void MainWindow::on_btnFileLoad_clicked()
     }
     qCDebug(lcUpgrade) << "1m_FWContext.data()===" << image.head8 << image.body.left(64);
 
+    ui->leFilePath->setText(path);
     m_FWContextHead8 = image.head8;
     m_FWContext = std::move(image.body);
     m_imagePath = path;
@@ -77,6 +76,14 @@ void MainWindow::on_btnFileLoad_clicked()
     padByteArrayToMultipleOf1024();
 
     addLogLine(tr("\tStarting! Size : %1").arg(image.fileBytes));
+}
+
+// The path lacks the version's first characters: the box names them.
+void MainWindow::warnVersionMismatch()
+{
+    Dialogs::warning(this,
+                     tr("The version number of the upgraded file does not match the actual version number"),
+                     tr("The file's path must contain %1.").arg(FirmwareImage::versionKey(m_strVersion)));
 }
 
 void MainWindow::padByteArrayToMultipleOf1024()

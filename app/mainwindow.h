@@ -79,7 +79,9 @@ protected:
 private:
     // app/
     void addLogLine(const QString &message);
-    bool downloadRunning() const; // a download is under way and has not reached an outcome
+    void addNoticeLine(const QString &message); // a notice: the time stamp, ":  " and the message
+    bool downloadRunning() const;               // a download is under way and has not reached an outcome
+    void fitCaptions();                         // labels as wide as their caption needs, never clipped
 
     // serial/
     void initSerialPort();
@@ -93,6 +95,7 @@ private:
 
     // upgrade/
     void padByteArrayToMultipleOf1024();
+    void warnVersionMismatch(); // the path lacks the version: the box says which characters it needs
     void firmwareUpgrad(E_FUNC func, QByteArray data);
     void sendData();
     QByteArray buildUpgradeEndFrame(quint16 packetCount);

@@ -1,11 +1,12 @@
 // Opening and closing the port, the link lamp, and the entry of received bytes.
 #include "constants.h"
+#include "dialogs.h"
 #include "link.h"
 #include "logging.h"
 #include "mainwindow.h"
+#include "openadvice.h"
 #include "ui_mainwindow.h"
 
-#include <QFileInfo>
 #include <QSerialPort>
 #include <QStatusBar>
 #include <QTimer>
@@ -32,6 +33,10 @@ void MainWindow::on_btn_openConsole_clicked()
     qCDebug(lcSerial) << ui->btn_openConsole->text();
 
     if (m_PortOpen) {
+        if (downloadRunning() &&
+            !Dialogs::question(this, tr("A download is running. Close the port and stop it?"))) {
+            return;
+        }
         feedDownload(Download::EventKind::PortClosed);
         setPortClosedState();
         return;
@@ -52,19 +57,15 @@ void MainWindow::on_btn_openConsole_clicked()
         setLED(ui->lbStatus, 1, Quorvane::kLampSizePx);
         m_PortOpen = false;
         qCDebug(lcSerial) << "打开串口失败" << m_SerialPort->errorString();
-        QString message = tr("Cannot open %1: %2").arg(name, m_SerialPort->errorString());
-#ifdef Q_OS_LINUX
-        if (m_SerialPort->error() == QSerialPort::PermissionError) {
-            const QString device = name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
-            message += QLatin1Char(' ') + tr("Your user must be in the group that owns %1 (%2); add it and "
-                                             "log in again.")
-                                              .arg(device, QFileInfo(device).group());
-        }
-#endif
+        const QString message = OpenAdvice::message(name, m_SerialPort->errorString(),
+                                                    OpenAdvice::probe(name, m_SerialPort->error()));
+        addNoticeLine(message);
+        statusBar()->setToolTip(message);
         statusBar()->showMessage(message);
         return;
     }
     statusBar()->clearMessage();
+    statusBar()->setToolTip(QString());
     m_bVersionReported = false; // a new port may lead to another pack
 
     setListsEnabled(*ui, false);

@@ -179,5 +179,34 @@
         <source>A download is running. Close the window anyway?</source>
         <translation>正在下载，仍要关闭窗口吗？</translation>
     </message>
+    <message>
+        <source>The port is in use by %1. Close that program, then press Open Serial again.</source>
+        <translation>串口正被%1占用。请关闭该程序，然后再次点击打开串口。</translation>
+    </message>
+    <message>
+        <source>The port is in use by another program. Close it, then press Open Serial again.</source>
+        <translation>串口正被其他程序占用。请关闭该程序，然后再次点击打开串口。</translation>
+    </message>
+    <message>
+        <source>The file&apos;s path must contain %1.</source>
+        <translation>文件路径中必须包含 %1。</translation>
+    </message>
+    <message>
+        <source>No program to open PDF files was found. The guide is %1.</source>
+        <translation>未找到可打开PDF文件的程序。使用说明位于%1。</translation>
+    </message>
+    <message>
+        <source>A download is running. Stop it and start again from the first package?</source>
+        <translation>正在下载。要停止并从第一个数据包重新开始吗？</translation>
+    </message>
+    <message>
+        <source>A download is running. Close the port and stop it?</source>
+        <translation>正在下载。要关闭串口并停止下载吗？</translation>
+    </message>
+    <message>
+        <source>%1. %2</source>
+        <comment>a failed open's reason, then the advice</comment>
+        <translation>%1。%2</translation>
+    </message>
 </context>
 </TS>

@@ -35,6 +35,8 @@ private slots:
     void captions_data();
     void captions();
     void captionsSwitchBack();
+    void captionsWhole_data();
+    void captionsWhole();
     void openButtonFollowsPortState();
     void languageListStaysEnglish();
     void lamp_data();
@@ -126,6 +128,46 @@ void TestWindowCaptions::captionsSwitchBack()
     child<QLineEdit>(w, "leVer")->setText(QStringLiteral("V1"));
     language->setCurrentIndex(1);
     QCOMPARE(child<QLineEdit>(w, "leVer")->text(), QStringLiteral("V1"));
+}
+
+void TestWindowCaptions::captionsWhole_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::newRow("English") << 0;
+    QTest::newRow("Chinese") << 1;
+}
+
+// Every visible label and button is at least as wide as its caption needs, in the fonts this
+// machine has; the serial group's labels keep 54 px where the caption fits.
+void TestWindowCaptions::captionsWhole()
+{
+    QFETCH(int, language);
+    MainWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    child<QComboBox>(w, "cbxLanguage")->setCurrentIndex(language);
+    QCoreApplication::processEvents(); // the layouts take the new captions
+    int checked = 0;
+    for (QWidget *widget : w.findChildren<QWidget *>()) {
+        if (!widget->isVisible() ||
+            !(qobject_cast<QLabel *>(widget) || qobject_cast<QPushButton *>(widget)) ||
+            widget->objectName() == QLatin1String("lbStatus")) {
+            continue;
+        }
+        ++checked;
+        const QString what = widget->objectName() + QLatin1Char(' ') + widget->property("text").toString();
+        QVERIFY2(widget->width() >= widget->sizeHint().width(),
+                 qPrintable(QStringLiteral("%1: %2 < %3 px, font %4")
+                                .arg(what)
+                                .arg(widget->width())
+                                .arg(widget->sizeHint().width())
+                                .arg(QFontInfo(widget->font()).family())));
+        if (widget->parentWidget()->objectName() == QLatin1String("groupBox_10") &&
+            qobject_cast<QLabel *>(widget)) {
+            QCOMPARE(widget->width(), qMax(54, widget->sizeHint().width()));
+        }
+    }
+    QCOMPARE(checked, 13); // 6 labels and 7 buttons
 }
 
 void TestWindowCaptions::openButtonFollowsPortState()

@@ -1,0 +1,160 @@
+// What the window tells while a download runs or cannot start, in English and in Chinese, in the
+// real window against the pack simulator: the questions before Start DownLoad and Close Serial stop
+// a running download, and the reason a port did not open, whole, in the log and the status bar.
+#include "downloadrig.h"
+
+#include <QComboBox>
+#include <QScrollBar>
+#include <QSerialPort>
+#include <QStatusBar>
+
+using PackSim::Kind;
+
+namespace {
+
+constexpr int kTimeoutMs = 20000;
+constexpr int kReplyDelayMs = 100; // ms: sixteen packets take long enough to click in between
+
+// The language of the row: 0 English, 1 Chinese.
+void addLanguageRows(const char *what)
+{
+    QTest::newRow(qPrintable(QStringLiteral("%1, English").arg(QLatin1String(what)))) << 0;
+    QTest::newRow(qPrintable(QStringLiteral("%1, Chinese").arg(QLatin1String(what)))) << 1;
+}
+
+} // namespace
+
+class TestDownloadNotices : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup() { m_rig.reset(); }
+
+    void startAsksWhileRunning_data();
+    void startAsksWhileRunning() { answerNoWhileRunning("btnStart"); }
+    void closeSerialAsksWhileRunning_data() { startAsksWhileRunning_data(); }
+    void closeSerialAsksWhileRunning() { answerNoWhileRunning("btn_openConsole"); }
+    void busyPortNamesItsHolder_data();
+    void busyPortNamesItsHolder();
+
+private:
+    void setLanguage(int language) { m_rig->widget<QComboBox>("cbxLanguage")->setCurrentIndex(language); }
+    void answerNoWhileRunning(const char *button);
+
+    std::unique_ptr<DownloadRig> m_rig;
+};
+
+void TestDownloadNotices::init()
+{
+    m_rig = std::make_unique<DownloadRig>();
+    QVERIFY2(m_rig->error().isEmpty(), qPrintable(m_rig->error()));
+}
+
+void TestDownloadNotices::startAsksWhileRunning_data()
+{
+    QTest::addColumn<int>("language");
+    addLanguageRows("download running");
+}
+
+// Start DownLoad and Close Serial ask while packets go over; No (the default) leaves the download as
+// it was: every packet once, in order, one init, the port open, the end confirmed.
+void TestDownloadNotices::answerNoWhileRunning(const char *button)
+{
+    QFETCH(int, language);
+    QVERIFY(m_rig->openPort());
+    setLanguage(language);
+    m_rig->pack.setReplyDelay(kReplyDelayMs);
+    QVERIFY(m_rig->load(32768));
+    m_rig->click("btnStart");
+    QVERIFY(DownloadRig::waitFor([&] { return m_rig->pack.commandCount(Kind::Data) == 3; }, kTimeoutMs));
+    m_rig->answerer.clear();
+    const bool start = qstrcmp(button, "btnStart") == 0;
+    m_rig->answerer.setBeforeAnswer([&](QWidget *box) {
+        shoot(m_rig->window,
+              QStringLiteral("%1-question-%2").arg(start ? "start" : "close", language ? "zh" : "en"), box);
+    });
+    m_rig->click(button);
+
+    const QString question =
+        language == 0
+            ? (start ? QStringLiteral("A download is running. Stop it and start again from the first "
+                                      "package?")
+                     : QStringLiteral("A download is running. Close the port and stop it?"))
+            : (start ? QStringLiteral("正在下载。要停止并从第一个数据包重新开始吗？")
+                     : QStringLiteral("正在下载。要关闭串口并停止下载吗？"));
+    QCOMPARE(m_rig->answerer.boxes().size(), 1);
+    QCOMPARE(m_rig->answerer.boxes().first().title,
+             language == 0 ? QStringLiteral("Warning") : QStringLiteral("警告"));
+    QCOMPARE(m_rig->answerer.boxes().first().text, question);
+    QVERIFY(MainWindowTestAccess::portOpen(m_rig->window));
+    QVERIFY(MainWindowTestAccess::download(m_rig->window).running);
+
+    QVERIFY(DownloadRig::waitFor([&] { return !DownloadRig::records().isEmpty(); }, kTimeoutMs));
+    QCOMPARE(m_rig->pack.commandCount(Kind::Init), 1);
+    const QList<PackSim::ReceivedFrame> data = m_rig->frames(Kind::Data);
+    QCOMPARE(data.size(), 16);
+    for (int i = 0; i < data.size(); ++i) {
+        QCOMPARE(int(data[i].word), i);
+    }
+    QVERIFY(m_rig->pack.image() == PackSim::expectedImage(m_rig->fileBytes));
+    QCOMPARE(DownloadRig::records().size(), 1);
+    QCOMPARE(DownloadRig::records().first().value(QStringLiteral("outcome")).toString(),
+             QStringLiteral("confirmed"));
+}
+
+void TestDownloadNotices::busyPortNamesItsHolder_data()
+{
+    QTest::addColumn<int>("language");
+    addLanguageRows("port held");
+}
+
+// Another program holds the port (here this test, through its own port object and Qt's lock file):
+// the log and the status bar's tooltip carry the whole reason, with the holder, and no group advice.
+// The log line wraps at the window's width and keeps its separator after the time stamp.
+void TestDownloadNotices::busyPortNamesItsHolder()
+{
+    QFETCH(int, language);
+    setLanguage(language);
+    QSerialPort holder(m_rig->pack.slavePath());
+    QVERIFY2(holder.open(QIODevice::ReadWrite), qPrintable(holder.errorString()));
+    m_rig->click("btn_openConsole");
+    QVERIFY(!MainWindowTestAccess::portOpen(m_rig->window));
+
+    const QString who = QStringLiteral("%1 (pid %2)")
+                            .arg(QCoreApplication::applicationName())
+                            .arg(QCoreApplication::applicationPid());
+    const QString reason = MainWindowTestAccess::port(m_rig->window)->errorString();
+    const QString message =
+        language == 0
+            ? QStringLiteral("Cannot open %1: %2. The port is in use by %3. Close that program, then press "
+                             "Open Serial again.")
+                  .arg(m_rig->pack.slavePath(), reason, who)
+            : QStringLiteral("无法打开%1：%2。串口正被%3占用。请关闭该程序，然后再次点击打开串口。")
+                  .arg(m_rig->pack.slavePath(), reason, who);
+    QCOMPARE(m_rig->window.statusBar()->currentMessage(), message);
+    QCOMPARE(m_rig->window.statusBar()->toolTip(), message);
+    QListWidget *log = m_rig->log();
+    QCOMPARE(log->count(), 1);
+    const QString line = log->item(0)->text();
+    QVERIFY2(
+        QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d:  ")).match(line).hasMatch(),
+        qPrintable(line));
+    QCOMPARE(line.mid(15), message);
+
+    // Whole at 637 px: no horizontal scroll bar, the row tall enough for the wrapped text.
+    QCOMPARE(m_rig->window.width(), 637);
+    QCoreApplication::processEvents();
+    QVERIFY(!log->horizontalScrollBar()->isVisible());
+    const QRect row = log->visualItemRect(log->item(0));
+    const int oneLine = log->fontMetrics().height();
+    const QRect needed =
+        log->fontMetrics().boundingRect(QRect(0, 0, row.width() - 6, 0), Qt::TextWordWrap, line);
+    QVERIFY2(row.height() >= needed.height() && needed.height() > oneLine,
+             qPrintable(QStringLiteral("row %1 px, text %2 px").arg(row.height()).arg(needed.height())));
+    QVERIFY(row.right() <= log->viewport()->width());
+}
+
+QTEST_MAIN(TestDownloadNotices)
+#include "tst_downloadnotices.moc"
