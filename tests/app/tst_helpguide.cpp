@@ -102,6 +102,13 @@ void TestHelpGuide::messageExplained_data()
         "The pack did not confirm the end of the download.",
         "The serial port was lost during the download. Reconnect, open the port and press Start "
         "DownLoad again.",
+        "The file's path must contain %1.",
+        "No program to open PDF files was found. The guide is %1.",
+        "The port is in use by %1. Close that program, then press Open Serial again.",
+        "The port is in use by another program. Close it, then press Open Serial again.",
+        "Your user must be in the group that owns %1 (%2); add it and log in again.",
+        "A download is running. Stop it and start again from the first package?",
+        "A download is running. Close the port and stop it?",
     };
     for (const char *source : translated) {
         QTest::newRow(source) << QString::fromUtf8(source) << translator.translate("MainWindow", source);
