@@ -44,6 +44,9 @@ void MainWindow::on_cbxLanguage_currentIndexChanged(int index)
 void MainWindow::fitCaptions()
 {
     for (QLabel *label : {ui->label, ui->label_2, ui->label_9, ui->label_10, ui->label_11, ui->label_12}) {
+        // A label's size hint grows to its minimum size: measure the caption unbounded.
+        label->setMinimumWidth(0);
+        label->setMaximumWidth(QWIDGETSIZE_MAX);
         const int width = qMax(Quorvane::kSerialLabelPx, label->sizeHint().width());
         label->setMinimumWidth(width);
         label->setMaximumWidth(width);

@@ -1,6 +1,5 @@
 #include "logview.h"
 
-#include <QApplication>
 #include <QListWidget>
 #include <QStyle>
 #include <QStyledItemDelegate>
