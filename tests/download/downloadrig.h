@@ -216,9 +216,6 @@ inline void shoot(QWidget &window, const QString &name, QWidget *box = nullptr)
         QPainter painter(&picture);
         painter.drawPixmap((picture.width() - over.width()) / 2, (picture.height() - over.height()) / 2,
                            over);
-        painter.setPen(Qt::darkGray);
-        painter.drawRect((picture.width() - over.width()) / 2, (picture.height() - over.height()) / 2,
-                         over.width() - 1, over.height() - 1);
     }
     QDir().mkpath(dir);
     QVERIFY2(picture.save(dir + QLatin1Char('/') + name + QStringLiteral(".png")), qPrintable(name));
