@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 
 #include "app/dialogs.h"
+#include "app/helpguide.h"
 #include "app/logging.h"
 #include "app/settings.h"
 #include "ui_mainwindow.h"
@@ -150,7 +151,7 @@ void MainWindow::on_btnStop_clicked()
 
 void MainWindow::on_btnPdf_clicked()
 {
-    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/pdf/help.pdf");
+    const QString path = HelpGuide::path(QCoreApplication::applicationDirPath());
     if (QFileInfo::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
         qCDebug(lcApp) << "PDF file opened successfully.";
     } else {
