@@ -23,6 +23,7 @@
 #include <QTextStream>
 #include <QTextTable>
 #include <QUrl>
+#include <QtMath>
 
 namespace {
 constexpr int kPdfDpi = 300;       // resolution of the PDF's layout
@@ -103,11 +104,48 @@ QTextTable *rowAcrossPages(QTextDocument &document, int *row, qreal *spaceLeft)
     return nullptr;
 }
 
+// Lays the whole document out anew. Qt lays out lazily and, after a change of format, may leave
+// later blocks where they were: every measurement and the drawing start from a fresh layout.
+void relayout(QTextDocument &document)
+{
+    document.markContentsDirty(0, document.characterCount());
+    document.size(); // finishes the layout
+}
+
+// A heading that would end a page, its text beginning the next, begins that page instead. True
+// when one was moved.
+bool keepHeadingsWithText(QTextDocument &document)
+{
+    bool moved = false;
+    const qreal pageHeight = document.pageSize().height();
+    QAbstractTextDocumentLayout *layout = document.documentLayout();
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QTextBlock next = block.next();
+        if (block.blockFormat().headingLevel() == 0 || !next.isValid() ||
+            block.blockFormat().pageBreakPolicy() == QTextFormat::PageBreak_AlwaysBefore) {
+            continue;
+        }
+        const int page = int(layout->blockBoundingRect(block).top() / pageHeight);
+        // Where the first line of the text after it ends.
+        const QTextLine first = next.layout()->lineCount() > 0 ? next.layout()->lineAt(0) : QTextLine();
+        const QRectF nextRect = layout->blockBoundingRect(next);
+        const qreal firstBottom =
+            first.isValid() ? nextRect.top() + first.y() + first.height() : nextRect.bottom();
+        if (int(firstBottom / pageHeight) > page) {
+            QTextBlockFormat format = block.blockFormat();
+            format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+            QTextCursor(block).setBlockFormat(format);
+            moved = true;
+        }
+    }
+    return moved;
+}
+
 // Moves every row that would cross a page boundary to the next page, the way Qt moves a row none of
 // whose lines fits: the row before it grows (bottom padding) to the foot of the page. Each table
-// repeats its header row on the pages it goes on to. False when a row still crosses a page (a row
-// taller than half a page, or the layout did not follow).
-bool keepRowsWhole(QTextDocument &document, QTextStream &err)
+// repeats its header row on the pages it goes on to; no heading ends a page. False when a row still crosses a
+// page (a row taller than half a page, or the layout did not follow).
+bool paginate(QTextDocument &document, QTextStream &err)
 {
     // A table that goes on over a page repeats its header row there.
     for (QTextTable *table : tablesOf(document)) {
@@ -120,6 +158,10 @@ bool keepRowsWhole(QTextDocument &document, QTextStream &err)
     int row = 0;
     qreal spaceLeft = 0;
     for (int moves = 0; moves < kMaxRowMoves; ++moves) {
+        relayout(document);
+        if (keepHeadingsWithText(document)) {
+            continue;
+        }
         QTextTable *table = rowAcrossPages(document, &row, &spaceLeft);
         if (table == nullptr) {
             return true;
@@ -135,6 +177,7 @@ bool keepRowsWhole(QTextDocument &document, QTextStream &err)
             above.setFormat(format);
         }
     }
+    relayout(document);
     int r = 0;
     if (QTextTable *table = rowAcrossPages(document, &r, &spaceLeft)) {
         const QTextTableCell cell = table->cellAt(r, 0);
@@ -145,37 +188,14 @@ bool keepRowsWhole(QTextDocument &document, QTextStream &err)
     return true;
 }
 
-// A heading that would end a page, its text beginning the next, begins that page instead.
-void keepHeadingsWithText(QTextDocument &document)
-{
-    const qreal pageHeight = document.pageSize().height();
-    QAbstractTextDocumentLayout *layout = document.documentLayout();
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        const QTextBlock next = block.next();
-        if (block.blockFormat().headingLevel() == 0 || !next.isValid()) {
-            continue;
-        }
-        const int page = int(layout->blockBoundingRect(block).top() / pageHeight);
-        // Where the first line of the text after it ends.
-        const QTextLine first = next.layout()->lineCount() > 0 ? next.layout()->lineAt(0) : QTextLine();
-        const QRectF nextRect = layout->blockBoundingRect(next);
-        const qreal firstBottom =
-            first.isValid() ? nextRect.top() + first.y() + first.height() : nextRect.bottom();
-        if (int(firstBottom / pageHeight) > page) {
-            QTextBlockFormat format = block.blockFormat();
-            format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-            QTextCursor(block).setBlockFormat(format);
-        }
-    }
-}
-
 // Draws the laid-out pages, each with its number at the foot on the right.
 void printPages(QTextDocument &document, QPdfWriter &writer, qreal footer)
 {
     QPainter painter(&writer);
     const QSizeF page = document.pageSize();
+    const int pages = qCeil(document.size().height() / page.height());
     painter.setFont(document.defaultFont());
-    for (int i = 0; i < document.pageCount(); ++i) {
+    for (int i = 0; i < pages; ++i) {
         if (i > 0) {
             writer.newPage();
         }
@@ -232,10 +252,10 @@ int main(int argc, char *argv[])
     const qreal footer = kFooterMm / 25.4 * writer.resolution();
     document.documentLayout()->setPaintDevice(&writer);
     document.setPageSize(QSizeF(writer.width(), writer.height() - footer));
-    keepHeadingsWithText(document);
-    if (!keepRowsWhole(document, err)) {
+    if (!paginate(document, err)) {
         return 1;
     }
+    relayout(document);
     printPages(document, writer, footer);
 
     if (QFile(args.at(2)).size() == 0) {
