@@ -59,8 +59,9 @@ void TestPackSimCli::servesAPtyAndStopsOnSigterm_data()
     QTest::newRow("--no-log: nothing") << QStringList{"--no-log"} << false << false << false;
     QTest::newRow("-v: frames on stderr, in place of the lines")
         << QStringList{"-v"} << false << true << false;
-    QTest::newRow("--frame-log FILE") << QStringList{"--frame-log", "FILE"} << true << false << true;
-    QTest::newRow("--log FILE (older name)") << QStringList{"--log", "FILE"} << true << false << true;
+    QTest::newRow("--frame-log FILE") << QStringList{"--frame-log", "FILE"} << false << false << true;
+    QTest::newRow("--log FILE (older name)") << QStringList{"--log", "FILE"} << false << false << true;
+    QTest::newRow("--frame-log -") << QStringList{"--frame-log", "-"} << false << true << false;
 }
 
 void TestPackSimCli::servesAPtyAndStopsOnSigterm()

@@ -2,7 +2,8 @@
 //
 //   quorvane-packsim [--link PATH]            make a pseudo-terminal, print the path to open, serve it
 //   quorvane-packsim --device PATH --baud N   serve a real serial device
-// stderr gets one line per command; the hex frame log only with -v (stderr) or --frame-log FILE.
+// stderr gets one line per command, unless the hex frame log is asked for: -v (on stderr instead)
+// or --frame-log FILE.
 //
 // Exit status: 0 after SIGINT/SIGTERM, 1 when the line, the log or the image file cannot be set up,
 // 2 for a bad command line.
@@ -92,7 +93,9 @@ int main(int argc, char *argv[])
         {QStringLiteral("image-out"),
          QStringLiteral("Write the rebuilt image to FILE after every end command."), QStringLiteral("FILE")},
         {QStringList{QStringLiteral("frame-log"), QStringLiteral("log")},
-         QStringLiteral("Log every frame both ways, in hex, to FILE (\"-\" for stderr)."),
+         QStringLiteral(
+             "Log every frame both ways, in hex, to FILE (\"-\" for stderr), instead of a line per "
+             "command on stderr."),
          QStringLiteral("FILE")},
         {QStringList{QStringLiteral("v"), QStringLiteral("verbose")},
          QStringLiteral("Log every frame both ways, in hex, on stderr (without it, stderr gets one line "
@@ -171,7 +174,8 @@ int main(int argc, char *argv[])
 
     const QString logPath = parser.value(QStringLiteral("frame-log"));
     if (!parser.isSet(QStringLiteral("no-log"))) {
-        pack.setSummaryToStderr(true);
+        // The summary only when no frame log is asked for: the frame log holds every line of it.
+        pack.setSummaryToStderr(!parser.isSet(QStringLiteral("verbose")) && logPath.isEmpty());
         if (parser.isSet(QStringLiteral("verbose")) || logPath == QLatin1String("-"))
             pack.setLogToStderr(true);
         if (!logPath.isEmpty() && logPath != QLatin1String("-") && !pack.setLogFile(logPath)) {
