@@ -3,6 +3,7 @@
 
 #include "constants.h"
 #include "dialogs.h"
+#include "exchange.h"
 #include "firmwareimage.h"
 #include "logging.h"
 #include "settings.h"
@@ -31,7 +32,7 @@ void MainWindow::on_btnFileLoad_clicked()
     m_FWContext.clear();
     m_imagePath.clear();
     ui->leFilePath->clear(); // the box shows the image really loaded, or nothing
-    feedDownload(Download::EventKind::ImageChanged);
+    m_exchange->clearImage();
 
     const QString startDir = m_strLastDir.isEmpty()
                                  ? QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)
@@ -67,13 +68,14 @@ void MainWindow::on_btnFileLoad_clicked()
 
     ui->leFilePath->setText(path);
     m_FWContextHead8 = image.head8;
-    m_FWContext = std::move(image.body);
+    m_FWContext = image.body; // shared with the image, not copied
     m_imagePath = path;
-    m_imageBytes = image.fileBytes;
-    m_imageSha256 = QString::fromLatin1(image.sha256Hex);
     qCDebug(lcUpgrade) << "2m_FWContext===" << m_FWContext.size() << "m_FWContext8=" << m_FWContextHead8;
 
     padByteArrayToMultipleOf1024();
+    image.body = m_FWContext;
+    image.packets = g_uiUGDataCount;
+    m_exchange->setImage(image, path);
 
     addLogLine(tr("\tStarting! Size : %1").arg(image.fileBytes));
 }

@@ -3,6 +3,8 @@
 #include "mainwindow.h"
 
 #include "dialogs.h"
+#include "exchange.h"
+#include "helpguide.h"
 #include "logging.h"
 #include "logview.h"
 #include "quietslots.h"
@@ -48,16 +50,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     setWindowTitle(QStringLiteral("BMS"));
 
+    m_exchange = new Download::Exchange(this);
+    // Without a version from the pack, the one in use is the one config.ini kept.
+    m_exchange->setUnreportedVersionSource(Download::VersionSource::ConfigIni);
     initSerialPort();
-
-    m_InitTimer = new QTimer(this);
-    connect(m_InitTimer, SIGNAL(timeout()), this, SLOT(timeSlot()));
-    m_EndTimer = new QTimer(this);
-    connect(m_EndTimer, SIGNAL(timeout()), this, SLOT(timeEndSlot()));
-    m_StallTimer = new QTimer(this);
-    m_StallTimer->setSingleShot(true);
-    connect(m_StallTimer, &QTimer::timeout, this,
-            [this] { feedDownload(Download::EventKind::StallElapsed); });
 
     ui->progressBar->setValue(0);
 
@@ -100,7 +96,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    feedDownload(Download::EventKind::Closing);
+    m_exchange->shutdown();
     event->accept();
 }
 
@@ -161,7 +157,7 @@ void MainWindow::on_btnStop_clicked()
 
 void MainWindow::on_btnPdf_clicked()
 {
-    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/pdf/help.pdf");
+    const QString path = HelpGuide::path(QCoreApplication::applicationDirPath());
     if (QFileInfo::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
         qCDebug(lcApp) << "PDF file opened successfully.";
         return;

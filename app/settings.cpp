@@ -1,11 +1,6 @@
 #include "settings.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QSettings>
-#include <QStandardPaths>
-#include <QTemporaryFile>
 
 namespace {
 
@@ -41,29 +36,6 @@ void write(const char *key, const QVariant &value)
 } // namespace
 
 namespace Settings {
-
-QString chooseConfigDirectory(const QString &programDir, const QString &fallbackDir)
-{
-    if (QFileInfo::exists(QDir(programDir).filePath(QStringLiteral("config.ini")))) {
-        return programDir;
-    }
-    // Permission bits and attributes do not tell (Windows' folder rights, a read-only mount):
-    // try to create a file there; it is removed again at once.
-    QTemporaryFile probe(QDir(programDir).filePath(QStringLiteral(".config-probe-XXXXXX")));
-    return probe.open() ? programDir : fallbackDir;
-}
-
-QString configDirectory()
-{
-    // QSettings creates the fallback folder when it first writes the file.
-    return chooseConfigDirectory(QCoreApplication::applicationDirPath(),
-                                 QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
-}
-
-QString configPath()
-{
-    return configDirectory() + QStringLiteral("/config.ini");
-}
 
 uint language()
 {

@@ -89,7 +89,7 @@ void TestDownloadNotices::answerNoWhileRunning(const char *button, const char *p
              language == 0 ? QStringLiteral("Warning") : QStringLiteral("警告"));
     QCOMPARE(m_rig->answerer.boxes().first().text, text);
     QVERIFY(MainWindowTestAccess::portOpen(m_rig->window));
-    QVERIFY(MainWindowTestAccess::download(m_rig->window).running);
+    QVERIFY(MainWindowTestAccess::exchange(m_rig->window).running());
 
     QVERIFY(DownloadRig::waitFor([&] { return !DownloadRig::records().isEmpty(); }, kTimeoutMs));
     QCOMPARE(m_rig->pack.commandCount(Kind::Init), 1);
@@ -120,7 +120,7 @@ void TestDownloadNotices::busyPortNamesItsHolder()
     const QString who = QStringLiteral("%1 (pid %2)")
                             .arg(QCoreApplication::applicationName())
                             .arg(QCoreApplication::applicationPid());
-    const QString reason = MainWindowTestAccess::port(m_rig->window)->errorString();
+    const QString reason = MainWindowTestAccess::exchange(m_rig->window).openError();
     const QString message = text.arg(m_rig->pack.slavePath(), reason, who);
     QCOMPARE(m_rig->window.statusBar()->currentMessage(), message);
     QCOMPARE(m_rig->window.statusBar()->toolTip(), message);
