@@ -99,7 +99,10 @@ void TestHelpGuide::messageExplained_data()
         "press Start DownLoad again.",
         "No answer from the pack for package %1 in %2 s. Check the cable, then press Start DownLoad to "
         "begin again.",
-        "The pack did not confirm the end of the download.",
+        "The pack did not confirm the end of the download. Press Get Version to see which firmware it runs.",
+        "The pack did not report its version. Check the cable and the baud rate, then press Get Version "
+        "again.",
+        "The download record could not be written: %1",
         "The serial port was lost during the download. Reconnect, open the port and press Start "
         "DownLoad again.",
         "The file's path must contain %1.",

@@ -1,6 +1,7 @@
 // What the window tells while a download runs or cannot start, in English and in Chinese, in the
 // real window against the pack simulator: the questions before Start DownLoad and Close Serial stop
-// a running download, and the reason a port did not open, whole, in the log and the status bar.
+// a running download, the reason a port did not open, whole, in the log and the status bar, a
+// version query nobody answers, and an end the pack does not confirm.
 #include "downloadrig.h"
 
 #include <QComboBox>
@@ -52,6 +53,22 @@ private slots:
             "无法打开%1：%2。串口正被%3占用。请关闭该程序，然后再次点击打开串口。");
     }
     void busyPortNamesItsHolder();
+    void versionUnanswered_data()
+    {
+        addRows(
+            "The pack did not report its version. Check the cable and the baud rate, then press Get Version "
+            "again.",
+            "电池包未返回版本号。请检查连接线和波特率，然后再次点击获取版本号。");
+    }
+    void versionUnanswered();
+    void endUnconfirmedOnTop_data()
+    {
+        addRows(
+            "The pack did not confirm the end of the download. Press Get Version to see which firmware it "
+            "runs.",
+            "电池包未确认升级结束。请点击获取版本号，查看电池包当前运行的固件。");
+    }
+    void endUnconfirmedOnTop();
 
 private:
     void setLanguage(int language) { m_rig->widget<QComboBox>("cbxLanguage")->setCurrentIndex(language); }
@@ -141,6 +158,47 @@ void TestDownloadNotices::busyPortNamesItsHolder()
     QVERIFY2(row.height() >= needed.height() && needed.height() > oneLine,
              qPrintable(QStringLiteral("row %1 px, text %2 px").arg(row.height()).arg(needed.height())));
     QVERIFY(row.right() <= log->viewport()->width());
+}
+
+// A pack that never answers the version query (a wrong baud rate, a bad cable): 3 s after the last
+// query the log says so, after the time stamp's separator.
+void TestDownloadNotices::versionUnanswered()
+{
+    QFETCH(int, language);
+    QFETCH(QString, text);
+    setLanguage(language);
+    m_rig->pack.setSilentAll(Kind::Version);
+    qint64 lastQueryMs = -1;
+    QObject::connect(&m_rig->pack, &PackSim::PackSimulator::commandReceived, &m_rig->pack,
+                     [&] { lastQueryMs = m_rig->pack.elapsedMs(); });
+    m_rig->click("btn_openConsole");
+    QVERIFY(DownloadRig::waitFor([&] { return m_rig->log()->count() == 1; }, kTimeoutMs));
+    const qint64 waitedMs = m_rig->pack.elapsedMs() - lastQueryMs;
+    QVERIFY2(qAbs(waitedMs - 3000) < 300, qPrintable(QString::number(waitedMs)));
+    QCOMPARE(m_rig->pack.commandCount(Kind::Version), 5);
+    QCOMPARE(m_rig->log()->item(0)->text().mid(12), QStringLiteral(":  ") + text);
+    shoot(m_rig->window, QStringLiteral("version-unanswered-%1").arg(language ? "zh" : "en"));
+}
+
+// The pack answers none of the four end commands: the completion line stays, and the notice above
+// it, the newest line, says what to do.
+void TestDownloadNotices::endUnconfirmedOnTop()
+{
+    QFETCH(int, language);
+    QFETCH(QString, text);
+    QVERIFY(m_rig->openPort());
+    setLanguage(language);
+    m_rig->pack.setNoEndReply(true);
+    QVERIFY(m_rig->load(32768));
+    m_rig->click("btnStart");
+    QVERIFY(DownloadRig::waitFor([&] { return !DownloadRig::records().isEmpty(); }, kTimeoutMs));
+    QCOMPARE(m_rig->pack.commandCount(Kind::End), 4);
+    QCOMPARE(m_rig->log()->item(1)->text().mid(12), language ? QStringLiteral("更新完成") : completedText());
+    QCOMPARE(m_rig->log()->item(0)->text().mid(12), QStringLiteral(":  ") + text);
+    QCOMPARE(m_rig->progress()->value(), 16);
+    QCOMPARE(DownloadRig::records().first().value(QStringLiteral("outcome")).toString(),
+             QStringLiteral("unconfirmed"));
+    shoot(m_rig->window, QStringLiteral("end-unconfirmed-%1").arg(language ? "zh" : "en"));
 }
 
 QTEST_MAIN(TestDownloadNotices)

@@ -10,6 +10,8 @@ cmake -S . -B "$builddir" >/dev/null
 cmake --build "$builddir" -j2 --target tst_downloadnotices
 out="$PWD/docs/notices"
 mkdir -p "$out"
-QT_QPA_PLATFORM=offscreen QUORVANE_SHOTS_DIR="$out" \
-    "$builddir/testbin/tst_downloadnotices/tst_downloadnotices" startAsksWhileRunning
+for function in startAsksWhileRunning versionUnanswered endUnconfirmedOnTop; do
+    QT_QPA_PLATFORM=offscreen QUORVANE_SHOTS_DIR="$out" \
+        "$builddir/testbin/tst_downloadnotices/tst_downloadnotices" "$function"
+done
 ls "$out"
