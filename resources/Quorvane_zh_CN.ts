@@ -144,6 +144,14 @@
         <translation>电池包未确认升级结束。请点击获取版本号，查看电池包当前运行的固件。</translation>
     </message>
     <message>
+        <source>The pack did not report its version. Check the cable and the baud rate, then press Get Version again.</source>
+        <translation>电池包未返回版本号。请检查连接线和波特率，然后再次点击获取版本号。</translation>
+    </message>
+    <message>
+        <source>The download record could not be written: %1</source>
+        <translation>无法写入下载记录：%1</translation>
+    </message>
+    <message>
         <source>The serial port was lost during the download. Reconnect, open the port and press Start DownLoad again.</source>
         <translation>下载过程中串口断开。请重新连接并打开串口，然后点击开始下载。</translation>
     </message>
@@ -207,14 +215,6 @@
         <source>%1. %2</source>
         <comment>a failed open's reason, then the advice</comment>
         <translation>%1。%2</translation>
-    </message>
-    <message>
-        <source>The pack did not report its version. Check the cable and the baud rate, then press Get Version again.</source>
-        <translation>电池包未返回版本号。请检查连接线和波特率，然后再次点击获取版本号。</translation>
-    </message>
-    <message>
-        <source>The download record could not be written: %1</source>
-        <translation>无法写入下载记录：%1</translation>
     </message>
 </context>
 </TS>
