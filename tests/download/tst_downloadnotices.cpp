@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QSerialPort>
 #include <QStatusBar>
+#include <QTranslator>
 
 using PackSim::Kind;
 
@@ -16,13 +17,18 @@ namespace {
 constexpr int kTimeoutMs = 20000;
 constexpr int kReplyDelayMs = 100; // ms: sixteen packets take long enough to click in between
 
-// The rows of one text: the language (0 English, 1 Chinese) and the text in it.
-void addRows(const char *english, const char *chinese)
+// The rows of one text: the language (0 English, 1 Chinese) and the text in it; the Chinese is the
+// translation's unless given (tst_resources holds the translation to the very text).
+void addRows(const char *english, const char *chinese = nullptr)
 {
     QTest::addColumn<int>("language");
     QTest::addColumn<QString>("text");
+    QTranslator translation;
+    QVERIFY(translation.load(QStringLiteral(":/language/Quorvane_zh_CN.qm")));
     QTest::newRow("English") << 0 << QString::fromUtf8(english);
-    QTest::newRow("Chinese") << 1 << QString::fromUtf8(chinese);
+    QTest::newRow("Chinese") << 1
+                             << (chinese ? QString::fromUtf8(chinese)
+                                         : translation.translate("MainWindow", english));
 }
 
 } // namespace
@@ -37,14 +43,10 @@ private slots:
 
     void startAsksWhileRunning_data()
     {
-        addRows("A download is running. Stop it and start again from the first package?",
-                "正在下载。要停止并从第一个数据包重新开始吗？");
+        addRows("A download is running. Stop it and start again from the first package?");
     }
     void startAsksWhileRunning() { answerNoWhileRunning("btnStart", "start"); }
-    void closeSerialAsksWhileRunning_data()
-    {
-        addRows("A download is running. Close the port and stop it?", "正在下载。要关闭串口并停止下载吗？");
-    }
+    void closeSerialAsksWhileRunning_data() { addRows("A download is running. Close the port and stop it?"); }
     void closeSerialAsksWhileRunning() { answerNoWhileRunning("btn_openConsole", "close"); }
     void busyPortNamesItsHolder_data()
     {
@@ -57,16 +59,14 @@ private slots:
     {
         addRows(
             "The pack did not report its version. Check the cable and the baud rate, then press Get Version "
-            "again.",
-            "电池包未返回版本号。请检查连接线和波特率，然后再次点击获取版本号。");
+            "again.");
     }
     void versionUnanswered();
     void endUnconfirmedOnTop_data()
     {
         addRows(
             "The pack did not confirm the end of the download. Press Get Version to see which firmware it "
-            "runs.",
-            "电池包未确认升级结束。请点击获取版本号，查看电池包当前运行的固件。");
+            "runs.");
     }
     void endUnconfirmedOnTop();
 
