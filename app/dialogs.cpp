@@ -1,4 +1,4 @@
-#include "app/dialogs.h"
+#include "dialogs.h"
 
 #include <QCoreApplication>
 #include <QFileDialog>

@@ -1,8 +1,8 @@
 // The language list: English is built in, Chinese comes from the compiled-in translations (the
 // window's own and Qt's). The choice is applied at once and remembered in config.ini.
-#include "app/logging.h"
-#include "app/mainwindow.h"
-#include "app/settings.h"
+#include "logging.h"
+#include "mainwindow.h"
+#include "settings.h"
 #include "ui_mainwindow.h"
 
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "app/logging.h"
+#include "logging.h"
 
 Q_LOGGING_CATEGORY(lcApp, "quorvane.app", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcSerial, "quorvane.serial", QtInfoMsg)

@@ -1,6 +1,6 @@
 // Entry point: the application, the one window, the event loop.
-#include "app/highdpi.h"
-#include "app/mainwindow.h"
+#include "highdpi.h"
+#include "mainwindow.h"
 
 #include <QApplication>
 #include <QCommandLineOption>

@@ -1,10 +1,11 @@
 // The window's lifecycle: construction in its fixed order, the key and event hooks, the log line
 // and the small slots that belong to no other area.
-#include "app/mainwindow.h"
+#include "mainwindow.h"
 
-#include "app/dialogs.h"
-#include "app/logging.h"
-#include "app/settings.h"
+#include "dialogs.h"
+#include "helpguide.h"
+#include "logging.h"
+#include "settings.h"
 #include "ui_mainwindow.h"
 
 #include <QCloseEvent>
@@ -150,7 +151,7 @@ void MainWindow::on_btnStop_clicked()
 
 void MainWindow::on_btnPdf_clicked()
 {
-    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/pdf/help.pdf");
+    const QString path = HelpGuide::path(QCoreApplication::applicationDirPath());
     if (QFileInfo::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
         qCDebug(lcApp) << "PDF file opened successfully.";
     } else {

@@ -2,10 +2,10 @@
 // of their area (serial/, upgrade/, app/) and stay thin over the pure codec in protocol/.
 #pragma once
 
-#include "app/vcicanobj.h"
-#include "protocol/codec.h"
-#include "protocol/constants.h"
-#include "upgrade/downloadmachine.h"
+#include "codec.h"
+#include "constants.h"
+#include "downloadmachine.h"
+#include "vcicanobj.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -79,6 +79,7 @@ protected:
 private:
     // app/
     void addLogLine(const QString &message);
+    bool downloadRunning() const; // a download is under way and has not reached an outcome
 
     // serial/
     void initSerialPort();

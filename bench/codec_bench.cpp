@@ -1,7 +1,7 @@
 // Timing of the codec's two hot paths: building one upgrade data frame, and scanning a full
 // receive buffer of noise that ends with one reply.
-#include "protocol/codec.h"
-#include "protocol/constants.h"
+#include "codec.h"
+#include "constants.h"
 
 #include <benchmark/benchmark.h>
 

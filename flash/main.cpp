@@ -1,7 +1,7 @@
 // quorvane-flash: the window's download from the command line, to one pack or several at once.
-#include "flash/options.h"
-#include "flash/portflasher.h"
-#include "flash/report.h"
+#include "options.h"
+#include "portflasher.h"
+#include "report.h"
 
 #include <QCoreApplication>
 #include <QFile>

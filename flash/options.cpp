@@ -1,4 +1,4 @@
-#include "flash/options.h"
+#include "options.h"
 
 #include <QCommandLineParser>
 

@@ -1,9 +1,9 @@
-#include "flash/portflasher.h"
+#include "portflasher.h"
 
-#include "flash/options.h"
-#include "protocol/codec.h"
-#include "protocol/constants.h"
-#include "serial/link.h"
+#include "codec.h"
+#include "constants.h"
+#include "link.h"
+#include "options.h"
 
 #include <QDir>
 

@@ -2,9 +2,9 @@
 // download through the same state machine, frames and one-second ticks as the window.
 #pragma once
 
-#include "upgrade/downloadmachine.h"
-#include "upgrade/downloadrecord.h"
-#include "upgrade/firmwareimage.h"
+#include "downloadmachine.h"
+#include "downloadrecord.h"
+#include "firmwareimage.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

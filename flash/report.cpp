@@ -1,6 +1,6 @@
-#include "flash/report.h"
+#include "report.h"
 
-#include "protocol/constants.h"
+#include "constants.h"
 
 #include <QJsonObject>
 #include <QStringList>

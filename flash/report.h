@@ -2,7 +2,7 @@
 // the program's exit code. Plain functions over plain values, so each can be tested alone.
 #pragma once
 
-#include "upgrade/downloadrecord.h"
+#include "downloadrecord.h"
 
 #include <QJsonArray>
 #include <QList>

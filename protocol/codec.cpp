@@ -1,4 +1,4 @@
-#include "protocol/codec.h"
+#include "codec.h"
 
 #include <QRegularExpression>
 #include <QStringList>

@@ -1,7 +1,7 @@
-#include "serial/link.h"
+#include "link.h"
 
-#include "protocol/constants.h"
-#include "serial/portpresence.h"
+#include "constants.h"
+#include "portpresence.h"
 
 namespace Link {
 

@@ -1,4 +1,4 @@
-#include "serial/portpresence.h"
+#include "portpresence.h"
 
 #include <QFileInfo>
 #include <QSerialPortInfo>

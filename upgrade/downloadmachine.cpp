@@ -1,6 +1,6 @@
-#include "upgrade/downloadmachine.h"
+#include "downloadmachine.h"
 
-#include "protocol/constants.h"
+#include "constants.h"
 
 namespace Download {
 

@@ -16,7 +16,7 @@
 // download for good.
 #pragma once
 
-#include "protocol/codec.h"
+#include "codec.h"
 
 #include <QString>
 #include <QtGlobal>

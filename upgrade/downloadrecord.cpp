@@ -1,4 +1,4 @@
-#include "upgrade/downloadrecord.h"
+#include "downloadrecord.h"
 
 #include <QFile>
 #include <QJsonDocument>

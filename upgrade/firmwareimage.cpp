@@ -1,6 +1,6 @@
-#include "upgrade/firmwareimage.h"
+#include "firmwareimage.h"
 
-#include "protocol/constants.h"
+#include "constants.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -12,7 +12,7 @@
 //                                           the commands; the replies' line time is shown beside it
 //   download_bench load FILE                loading FILE through the real dialog (time only; run it
 //                                           under /usr/bin/time -v for the peak memory)
-#include "app/mainwindow.h"
+#include "mainwindow.h"
 #include "benchsupport.h"
 #include "mainwindowtestaccess.h"
 #include "modalanswerer.h"

@@ -1,6 +1,6 @@
 // The open button's caption follows the port state through a change of language: a real
 // pseudo-terminal is opened from the window, then the language is switched both ways.
-#include "app/mainwindow.h"
+#include "mainwindow.h"
 #include "mainwindowtestaccess.h"
 #include "modalanswerer.h"
 #include "windowlookup.h"

@@ -1,7 +1,7 @@
 // After a read error the window gives up a port only when its device has gone: the presence check
 // against real devices (a pty from the pack simulator, pulled like an adapter).
 #include "packsimulator.h"
-#include "serial/portpresence.h"
+#include "portpresence.h"
 
 #include <QFileInfo>
 #include <QtTest>

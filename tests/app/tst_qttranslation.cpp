@@ -1,6 +1,6 @@
 // Qt's own strings follow the window's language: in Chinese a message box's button and the file
 // dialog's buttons and labels are Chinese, back in English they are English again.
-#include "app/mainwindow.h"
+#include "mainwindow.h"
 #include "mainwindowtestaccess.h"
 #include "modalanswerer.h"
 #include "windowlookup.h"

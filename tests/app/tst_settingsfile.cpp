@@ -1,8 +1,8 @@
 // config.ini in the program directory (this test's own folder): what start-up reads and writes,
 // what a language change writes, and a file that cannot be written.
-#include "app/mainwindow.h"
-#include "app/settings.h"
+#include "mainwindow.h"
 #include "modalanswerer.h"
+#include "settings.h"
 #include "windowlookup.h"
 
 #include <QComboBox>

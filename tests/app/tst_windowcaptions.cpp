@@ -1,6 +1,6 @@
 // What the window shows and does once built: the captions in both languages, the lamp and the
 // small slots.
-#include "app/mainwindow.h"
+#include "mainwindow.h"
 #include "mainwindowtestaccess.h"
 #include "modalanswerer.h"
 #include "windowlookup.h"

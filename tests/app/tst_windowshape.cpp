@@ -1,5 +1,5 @@
 // The window as the form builds it: the meta-object interface and the widget tree.
-#include "app/mainwindow.h"
+#include "mainwindow.h"
 #include "mainwindowtestaccess.h"
 #include "modalanswerer.h"
 #include "windowlookup.h"

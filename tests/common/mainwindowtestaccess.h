@@ -2,7 +2,7 @@
 // checked through the widgets themselves, found by object name.
 #pragma once
 
-#include "app/mainwindow.h"
+#include "mainwindow.h"
 
 #include <QSerialPort>
 #include <QTimer>

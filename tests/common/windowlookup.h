@@ -2,8 +2,8 @@
 // program, for the tests of the window's shell.
 #pragma once
 
-#include "app/mainwindow.h"
-#include "app/settings.h"
+#include "mainwindow.h"
+#include "settings.h"
 
 #include <QCoreApplication>
 #include <QString>

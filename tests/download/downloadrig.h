@@ -3,7 +3,7 @@
 // known), the modal answerer, and a firmware file whose path carries that version.
 #pragma once
 
-#include "app/mainwindow.h"
+#include "mainwindow.h"
 #include "mainwindowtestaccess.h"
 #include "modalanswerer.h"
 #include "packsimulator.h"

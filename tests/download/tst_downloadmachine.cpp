@@ -1,7 +1,7 @@
 // The download's state machine without a window, a port or a clock: every row of its transition
 // table, Start's checks, and whole exchanges driven by a stand-in pack.
-#include "protocol/constants.h"
-#include "upgrade/downloadmachine.h"
+#include "constants.h"
+#include "downloadmachine.h"
 
 #include <QStringList>
 #include <QtTest>

@@ -1,8 +1,8 @@
 // What the user sees when a download goes wrong, in the real window against the pack simulator:
 // the notices in the log, the refusals while a download runs, the question before flashing a pack
 // that has not reported its version, and the record each outcome leaves.
-#include "app/settings.h"
 #include "downloadrig.h"
+#include "settings.h"
 
 #include <QSignalSpy>
 #include <QStatusBar>

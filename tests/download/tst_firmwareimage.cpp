@@ -1,6 +1,6 @@
 // The image arithmetic and the reading of an image file, without the window.
-#include "protocol/constants.h"
-#include "upgrade/firmwareimage.h"
+#include "constants.h"
+#include "firmwareimage.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -1,9 +1,9 @@
 // Loading a firmware image in the real window: the version gate, the file dialog (answered by the
 // test), the size checks, head and body, padding, the log line and every refusal.
-#include "app/mainwindow.h"
+#include "constants.h"
+#include "mainwindow.h"
 #include "mainwindowtestaccess.h"
 #include "modalanswerer.h"
-#include "protocol/constants.h"
 #include "unreadablefile.h"
 #include "windowlookup.h"
 

@@ -1,8 +1,8 @@
 // The widget-free pieces around the download: the record file and the bounded receive buffer.
-#include "protocol/codec.h"
-#include "protocol/constants.h"
-#include "serial/link.h"
-#include "upgrade/downloadrecord.h"
+#include "codec.h"
+#include "constants.h"
+#include "downloadrecord.h"
+#include "link.h"
 
 #include <QElapsedTimer>
 #include <QFile>

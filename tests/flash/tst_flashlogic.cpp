@@ -1,6 +1,6 @@
 // quorvane-flash's command line and printed results, without a port.
-#include "flash/options.h"
-#include "flash/report.h"
+#include "options.h"
+#include "report.h"
 
 #include <QJsonObject>
 #include <QtTest>

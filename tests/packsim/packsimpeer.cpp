@@ -1,8 +1,8 @@
 #include "packsimpeer.h"
 
-#include "firmwareimage.h"
-#include "protocol/codec.h"
-#include "protocol/constants.h"
+#include "codec.h"
+#include "constants.h"
+#include "testfirmware.h"
 
 PackSimPeer::PackSimPeer(QObject *parent) : QObject(parent)
 {

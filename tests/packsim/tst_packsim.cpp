@@ -2,8 +2,8 @@
 // violations it finds, and how it copes with garbage and a vanished line.
 #include "packsimfixture.h"
 
-#include "protocol/codec.h"
-#include "protocol/constants.h"
+#include "codec.h"
+#include "constants.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -1,7 +1,7 @@
 // Each fault of the simulator, seen from the updater's side of a real pseudo-terminal.
 #include "packsimfixture.h"
 
-#include "protocol/codec.h"
+#include "codec.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>

@@ -5,7 +5,7 @@
 //   2: convertToACC2, tokensToBytes and decodeInfo;
 //   3: INFO of a 0x7E frame that is built, received after noise, and must come back whole.
 // Every violated property aborts with a message, which libFuzzer reports as a crash.
-#include "protocol/codec.h"
+#include "codec.h"
 #include "scan_checks.h"
 
 #include <QRegularExpression>

@@ -2,7 +2,7 @@
 // every step must have. Shared by the stress test and the fuzz target.
 #pragma once
 
-#include "protocol/codec.h"
+#include "codec.h"
 #include "reference_scan.h"
 
 #include <QByteArray>

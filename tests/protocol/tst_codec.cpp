@@ -1,6 +1,6 @@
 // Checksums, LENGTH, hex conversion, the raw-send token rule and the frame builders.
-#include "protocol/codec.h"
-#include "protocol/constants.h"
+#include "codec.h"
+#include "constants.h"
 
 #include <QtTest>
 

@@ -1,5 +1,5 @@
 // The receive scan over the hexadecimal receive buffer, and INFO decoding.
-#include "protocol/codec.h"
+#include "codec.h"
 #include "reference_scan.h"
 
 #include <QtTest>

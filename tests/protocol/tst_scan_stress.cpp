@@ -1,7 +1,7 @@
 // Seeded random streams through the receive scan: replies mixed with noise and damaged replies,
 // delivered in pieces of random size; and random buffers built from frame fragments, each step
 // compared with the plain model of the scan.
-#include "protocol/codec.h"
+#include "codec.h"
 #include "scan_checks.h"
 
 #include <QRandomGenerator>

@@ -2,8 +2,8 @@
 // the window's trace lines, and short ways to reach the window's widgets by object name.
 #pragma once
 
-#include "app/mainwindow.h"
-#include "protocol/codec.h"
+#include "codec.h"
+#include "mainwindow.h"
 #include "windowlookup.h"
 
 #include <QByteArray>

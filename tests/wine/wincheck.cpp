@@ -19,10 +19,10 @@
 //                                               types <path> into the running Quorvane.exe's file
 //                                               dialog and accepts it
 // Exit status 0 when every check passed; each failure is printed.
-#include "tests/wine/wincheck.h"
+#include "wincheck.h"
 
-#include "app/highdpi.h"
-#include "serial/portpresence.h"
+#include "highdpi.h"
+#include "portpresence.h"
 
 #include <QApplication>
 #include <QComboBox>

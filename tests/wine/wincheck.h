@@ -3,7 +3,7 @@
 // window as Windows delivers the mouse's and the keyboard's.
 #pragma once
 
-#include "app/mainwindow.h"
+#include "mainwindow.h"
 
 #include <QString>
 

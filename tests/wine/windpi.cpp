@@ -1,6 +1,6 @@
 // The window at the display scale Windows is set to (Wine's LogPixels): it grows with the scale,
 // and no caption, button or list is cut, in English and in Chinese.
-#include "tests/wine/wincheck.h"
+#include "wincheck.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

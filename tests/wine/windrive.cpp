@@ -1,7 +1,7 @@
 // Driving the window as a user does, with mouse and key messages posted to its Windows window: the
 // check program's own copy of the window (all of it checked here), or the running Quorvane.exe
 // (one step at a time, its effects checked on the simulator's side by tests/wine/wine-checks.sh).
-#include "tests/wine/wincheck.h"
+#include "wincheck.h"
 
 #include <QApplication>
 #include <QComboBox>

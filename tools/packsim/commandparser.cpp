@@ -1,7 +1,7 @@
 #include "commandparser.h"
 
-#include "protocol/codec.h"
-#include "protocol/constants.h"
+#include "codec.h"
+#include "constants.h"
 
 namespace PackSim {
 

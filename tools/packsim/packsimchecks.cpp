@@ -2,8 +2,8 @@
 // send, rebuild the image from the upgrade commands, and decide whether to answer.
 #include "packsimulator.h"
 
-#include "protocol/codec.h"
-#include "protocol/constants.h"
+#include "codec.h"
+#include "constants.h"
 #include "simline.h"
 
 #include <QSaveFile>

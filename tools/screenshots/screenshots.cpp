@@ -3,8 +3,8 @@
 // writes window-en.png and window-zh.png there, and, in Chinese, a warning box (zh-messagebox.png)
 // and the file dialog of "Load File" (zh-filedialog.png). Starts from no settings (English) and
 // leaves the settings file of its own program directory as it found it.
-#include "app/mainwindow.h"
-#include "app/settings.h"
+#include "mainwindow.h"
+#include "settings.h"
 
 #include <QApplication>
 #include <QComboBox>

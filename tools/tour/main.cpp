@@ -3,7 +3,7 @@
 //   QT_QPA_PLATFORM=offscreen quorvane-tour [--out DIR]
 // Exits 0 only when both passes completed and the simulated pack received the image byte for byte.
 // The settings file of its own program directory is left as it was found.
-#include "app/settings.h"
+#include "settings.h"
 #include "tourdriver.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "tourdriver.h"
 
-#include "app/mainwindow.h"
+#include "mainwindow.h"
 #include "packsimulator.h"
 
 #include <QAbstractItemModel>

@@ -1,8 +1,8 @@
 // The version query and the raw-frame send it shares with the download.
-#include "app/dialogs.h"
-#include "app/logging.h"
-#include "app/mainwindow.h"
-#include "protocol/constants.h"
+#include "constants.h"
+#include "dialogs.h"
+#include "logging.h"
+#include "mainwindow.h"
 
 namespace {
 
@@ -14,7 +14,7 @@ constexpr int kUpdataWriteBytes = 146; // bytes the second raw send writes at mo
 void MainWindow::on_btnGetVer_clicked()
 {
     // The query would take the place of the pending upgrade command, and the download would stall.
-    if (m_download.running) {
+    if (downloadRunning()) {
         Dialogs::information(this, tr("A download is running. Get the version when it has finished."));
         return;
     }

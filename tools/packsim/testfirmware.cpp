@@ -1,6 +1,6 @@
-#include "firmwareimage.h"
+#include "testfirmware.h"
 
-#include "protocol/constants.h"
+#include "constants.h"
 
 #include <QSaveFile>
 

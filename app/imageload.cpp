@@ -1,19 +1,19 @@
 // Loading a firmware image: version check, size check, head and body, padding to whole packets.
-#include "app/mainwindow.h"
+#include "mainwindow.h"
 
-#include "app/dialogs.h"
-#include "app/logging.h"
-#include "app/settings.h"
-#include "protocol/constants.h"
+#include "constants.h"
+#include "dialogs.h"
+#include "firmwareimage.h"
+#include "logging.h"
+#include "settings.h"
 #include "ui_mainwindow.h"
-#include "upgrade/firmwareimage.h"
 
 #include <QStandardPaths>
 
 void MainWindow::on_btnFileLoad_clicked()
 {
     // A new image under a running download would mix two images on the pack.
-    if (m_download.running) {
+    if (downloadRunning()) {
         Dialogs::warning(this, tr("A download is running. Load a file when it has finished."));
         return;
     }

@@ -1,6 +1,6 @@
 // Port discovery and the serial parameter lists.
-#include "app/logging.h"
-#include "app/mainwindow.h"
+#include "logging.h"
+#include "mainwindow.h"
 #include "ui_mainwindow.h"
 
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 // Frames on the port: building and writing commands, scanning and dispatching replies.
-#include "app/logging.h"
-#include "app/mainwindow.h"
-#include "app/settings.h"
-#include "protocol/constants.h"
+#include "constants.h"
+#include "logging.h"
+#include "mainwindow.h"
+#include "settings.h"
 #include "ui_mainwindow.h"
 
 #include <algorithm>

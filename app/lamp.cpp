@@ -1,6 +1,6 @@
 // The round link lamp beside "Status:".
-#include "app/logging.h"
-#include "app/mainwindow.h"
+#include "logging.h"
+#include "mainwindow.h"
 
 #include <QLabel>
 

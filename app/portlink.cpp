@@ -1,8 +1,8 @@
 // Opening and closing the port, the link lamp, and the entry of received bytes.
-#include "app/logging.h"
-#include "app/mainwindow.h"
-#include "protocol/constants.h"
-#include "serial/link.h"
+#include "constants.h"
+#include "link.h"
+#include "logging.h"
+#include "mainwindow.h"
 #include "ui_mainwindow.h"
 
 #include <QFileInfo>

@@ -4,15 +4,15 @@
 // The window owns the run: its counters (m_iInitCount, m_iEndCount, g_usUGPackId), the pending code
 // m_func and the timers are handed to the machine with each event and taken back from it, and
 // m_download keeps what the machine adds (phase, running, totals).
-#include "app/mainwindow.h"
+#include "mainwindow.h"
 
-#include "app/dialogs.h"
-#include "app/logging.h"
-#include "app/settings.h"
-#include "protocol/constants.h"
+#include "constants.h"
+#include "dialogs.h"
+#include "downloadrecord.h"
+#include "firmwareimage.h"
+#include "logging.h"
+#include "settings.h"
 #include "ui_mainwindow.h"
-#include "upgrade/downloadrecord.h"
-#include "upgrade/firmwareimage.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -46,6 +46,11 @@ void MainWindow::on_btnStart_clicked()
     }
     feedDownload(Download::EventKind::Start);
     m_downloadStarted = QDateTime::currentDateTime();
+}
+
+bool MainWindow::downloadRunning() const
+{
+    return m_download.running;
 }
 
 void MainWindow::timeSlot()
