@@ -126,7 +126,7 @@ private:
     {
         Flash::Progress p;
         p.port = f.port();
-        p.acknowledged = f.state().packetsAcknowledged;
+        p.acknowledged = f.state().totals.packetsAcknowledged;
         p.total = f.state().packetCount;
         p.elapsedMs = f.downloadMs();
         p.phase = f.phaseName();
@@ -155,7 +155,7 @@ private:
             return;
         }
         const Flash::PortFlasher &f = *m_flashers[index];
-        const int step = Flash::progressStep(f.state().packetsAcknowledged, f.state().packetCount);
+        const int step = Flash::progressStep(f.state().totals.packetsAcknowledged, f.state().packetCount);
         if (step != m_steps[index]) {
             m_steps[index] = step;
             out() << Flash::progressLine(progressOf(f)) << '\n';
@@ -223,6 +223,11 @@ private:
             err().flush();
         }
         out() << '\n' << Flash::summaryTable(results);
+        for (const auto &f : m_flashers) {
+            if (!f->recordError().isEmpty()) {
+                out() << f->port() << ": download record not written: " << f->recordError() << '\n';
+            }
+        }
         out().flush();
         writeReport(results);
         QCoreApplication::exit(m_exitCode);

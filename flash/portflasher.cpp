@@ -1,19 +1,12 @@
 #include "portflasher.h"
 
-#include "codec.h"
 #include "constants.h"
-#include "link.h"
+#include "datafolder.h"
 #include "options.h"
 
 #include <QDir>
 
 namespace Flash {
-
-namespace {
-
-constexpr int kVersionWaitMs = 3000; // ms to wait for the pack's version after the query
-
-} // namespace
 
 int exitCodeFor(Download::Outcome outcome)
 {
@@ -29,40 +22,33 @@ int exitCodeFor(Download::Outcome outcome)
     case Download::Outcome::LinkLost:
         return kExitLinkLost;
     case Download::Outcome::Restarted:
-    case Download::Outcome::Closed:
+    case Download::Outcome::Interrupted:
         return kExitInterrupted;
     }
     return kExitInterrupted;
 }
 
+
 PortFlasher::PortFlasher(const QString &port, const PortSettings &settings, const SharedImage *image,
                          QObject *parent)
-    : QObject(parent), m_port(port), m_settings(settings), m_image(image), m_serial(this)
+    : QObject(parent), m_port(port), m_settings(settings), m_image(image), m_exchange(this)
 {
-    for (QTimer *timer : {&m_initTimer, &m_endTimer}) {
-        timer->setTimerType(Qt::PreciseTimer);
-        timer->setInterval(Quorvane::kUpgradeTickMs);
-    }
-    m_stallTimer.setSingleShot(true);
-    m_versionTimer.setSingleShot(true);
-    connect(&m_initTimer, &QTimer::timeout, this, [this] { feed(Download::EventKind::InitTick); });
-    connect(&m_endTimer, &QTimer::timeout, this, [this] { feed(Download::EventKind::EndTick); });
-    connect(&m_stallTimer, &QTimer::timeout, this, [this] { feed(Download::EventKind::StallElapsed); });
-    connect(&m_versionTimer, &QTimer::timeout, this, &PortFlasher::versionTimedOut);
-    connect(&m_serial, &QSerialPort::readyRead, this, &PortFlasher::onReadyRead);
-    // Queued: the port is closed from the event loop, never inside its own notification.
-    connect(&m_serial, &QSerialPort::errorOccurred, this, &PortFlasher::onError, Qt::QueuedConnection);
-
-    m_record.port = port;
-    m_record.baud = settings.baud;
-    m_record.file = image ? QDir::toNativeSeparators(image->path) : QString();
+    m_exchange.setStallTimeoutMs(settings.stallTimeoutS * 1000);
+    m_exchange.setUnreportedVersionSource(Download::VersionSource::None);
+    m_exchange.setRecordFile(Settings::configDirectory() + QLatin1Char('/') + Download::recordFileName());
     if (image && image->verdict == FirmwareImage::LoadVerdict::Loaded) {
-        m_record.size = image->image.fileBytes;
-        m_record.sha256 = QString::fromLatin1(image->image.sha256Hex);
-        m_record.packets = image->image.packets;
-        m_state.packetCount = image->image.packets;
+        m_exchange.setImage(image->image, image->path);
     }
-    m_record.programVersion = QStringLiteral(QUORVANE_VERSION);
+    connect(&m_exchange, &Download::Exchange::versionReported, this, &PortFlasher::onVersion);
+    connect(&m_exchange, &Download::Exchange::versionUnanswered, this, &PortFlasher::versionWaitOver);
+    connect(&m_exchange, &Download::Exchange::acknowledged, this, &PortFlasher::progressed);
+    connect(&m_exchange, &Download::Exchange::finished, this, &PortFlasher::onFinished);
+    connect(&m_exchange, &Download::Exchange::portLost, this, [this] {
+        if (!finished()) { // lost before a download: the exchange had nothing to finish
+            m_failure = QStringLiteral("port lost: %1").arg(m_exchange.lostError());
+            finish(kExitLinkLost, QStringLiteral("link_lost"));
+        }
+    });
 }
 
 QString PortFlasher::phaseName() const
@@ -79,10 +65,12 @@ QString PortFlasher::phaseName() const
     case Stage::Download:
         break;
     }
-    switch (m_state.phase) {
+    switch (state().phase) {
     case Download::Phase::Handshake:
+    case Download::Phase::InitExhausted:
         return QStringLiteral("init");
     case Download::Phase::Transfer:
+    case Download::Phase::Stalled:
         return QStringLiteral("transfer");
     case Download::Phase::Finishing:
         return QStringLiteral("end");
@@ -95,29 +83,16 @@ QString PortFlasher::phaseName() const
 
 void PortFlasher::start()
 {
-    m_record.started = QDateTime::currentDateTime();
+    m_started = QDateTime::currentDateTime();
     m_stage = Stage::Opening;
-    m_serial.setPortName(m_port);
-    m_serial.setBaudRate(m_settings.baud, QSerialPort::AllDirections);
-    m_serial.setDataBits(QSerialPort::Data8);
-    m_serial.setParity(QSerialPort::NoParity);
-    m_serial.setStopBits(QSerialPort::OneStop);
-    m_serial.setFlowControl(QSerialPort::NoFlowControl);
-    if (!m_serial.open(QIODevice::ReadWrite)) {
-        m_failure = QStringLiteral("cannot open %1: %2").arg(m_port, m_serial.errorString());
+    if (!m_exchange.open(m_port, m_settings.baud)) {
+        m_failure = QStringLiteral("cannot open %1: %2").arg(m_port, m_exchange.openError());
         finish(kExitCannotOpen, QStringLiteral("open_failed"));
         return;
     }
-
-    // The version query as the window sends it: five copies, one write each.
+    // The version query as the window sends it: five copies, one write each, then the wait.
     m_stage = Stage::Version;
-    feed(Download::EventKind::VersionQuery);
-    m_state.pending = eFuncVersion;
-    const QByteArray query = Codec::tokensToBytes(QByteArray(Codec::kVersionQueryText));
-    for (int i = 0; i < Quorvane::kVersionQueryCopies; ++i) {
-        m_serial.write(query);
-    }
-    m_versionTimer.start(kVersionWaitMs);
+    m_exchange.queryVersion();
 }
 
 void PortFlasher::interrupt()
@@ -125,59 +100,19 @@ void PortFlasher::interrupt()
     if (finished()) {
         return;
     }
-    if (m_stage == Stage::Download) {
-        feed(Download::EventKind::Closing); // finishes through the machine
-    }
+    m_exchange.shutdown(); // finishes a running download through the machine
     if (!finished()) {
         m_failure = QStringLiteral("interrupted");
         finish(kExitInterrupted, QStringLiteral("interrupted"));
     }
 }
 
-void PortFlasher::onReadyRead()
-{
-    const QByteArray data = m_serial.readAll();
-    if (data.isEmpty()) {
-        return;
-    }
-    Link::appendReceived(m_recv, data);
-    QByteArray info;
-    while (!finished() && Codec::takeNextFrame(m_recv, &info)) {
-        const E_FUNC pending = m_state.pending;
-        if (info.isEmpty()) {
-            const bool upgrade =
-                pending == eFuncUpgradaInit || pending == eFuncUpgrada || pending == eFuncUpgradaEnd;
-            feed(upgrade ? Download::EventKind::Reply : Download::EventKind::OtherReply, pending);
-        } else if (pending == eFuncVersion) {
-            onVersion(QString::fromUtf8(Codec::decodeInfo(info)));
-        } else {
-            feed(Download::EventKind::OtherReply);
-        }
-    }
-}
-
-void PortFlasher::onError(QSerialPort::SerialPortError error)
-{
-    if (finished() || !Link::portIsGone(error, m_serial.portName(), m_serial.isOpen())) {
-        return;
-    }
-    m_failure = QStringLiteral("port lost: %1").arg(m_serial.errorString());
-    if (m_stage == Stage::Download) {
-        feed(Download::EventKind::LinkLost);
-    }
-    if (!finished()) {
-        finish(kExitLinkLost, QStringLiteral("link_lost"));
-    }
-}
-
 void PortFlasher::onVersion(const QString &version)
 {
     m_version = version;
-    m_versionReported = true;
     if (m_stage != Stage::Version) {
         return; // one of the later answers to the five queries
     }
-    m_versionTimer.stop();
     if (m_settings.readVersionOnly) {
         finish(kExitConfirmed, QStringLiteral("version"));
         return;
@@ -188,17 +123,18 @@ void PortFlasher::onVersion(const QString &version)
         finish(kExitImageRefused, QStringLiteral("image_refused"));
         return;
     }
-    versionTimedOut(); // checked: go on as after the wait
+    versionWaitOver(); // checked: go on as after the wait
 }
 
-void PortFlasher::versionTimedOut()
+void PortFlasher::versionWaitOver()
 {
     if (m_stage != Stage::Version) {
         return;
     }
-    if (!m_versionReported) {
+    if (!m_exchange.versionKnown()) {
         if (m_settings.readVersionOnly || !m_settings.unverified) {
-            m_failure = QStringLiteral("no version reported within %1 s").arg(kVersionWaitMs / 1000);
+            m_failure =
+                QStringLiteral("no version reported within %1 s").arg(Quorvane::kVersionWaitMs / 1000);
             finish(kExitNoVersion, QStringLiteral("no_version"));
             return;
         }
@@ -214,73 +150,15 @@ void PortFlasher::versionTimedOut()
         return;
     }
     m_stage = Stage::Download;
-    m_record.started = QDateTime::currentDateTime();
     m_downloadClock.start();
-    feed(Download::EventKind::Start);
+    m_exchange.start();
 }
 
-void PortFlasher::feed(Download::EventKind kind, E_FUNC func)
+void PortFlasher::onFinished(const Download::Record &record, const QString &recordError)
 {
-    m_state.initTimer = m_initTimer.isActive();
-    m_state.endTimer = m_endTimer.isActive();
-    const quint32 acknowledged = m_state.packetsAcknowledged;
-    const Download::Actions actions = Download::step(m_state, Download::Event{kind, func});
-    for (const Download::Action &action : actions) {
-        carryOut(action);
-    }
-    if (m_state.packetsAcknowledged != acknowledged) {
-        emit progressed();
-    }
-}
-
-void PortFlasher::carryOut(const Download::Action &action)
-{
-    using Download::ActionKind;
-    const FirmwareImage::Image &image = m_image->image;
-    switch (action.kind) {
-    case ActionKind::SendInit:
-        m_serial.write(Codec::tokensToBytes(QByteArray(Codec::kUpgradeInitText)));
-        break;
-    case ActionKind::SendPacket: {
-        const QByteArray packet = image.body.mid(static_cast<int>(action.value) * Quorvane::kPacketHexChars,
-                                                 Quorvane::kPacketHexChars);
-        Link::writeInChunks(
-            m_serial, Codec::buildDataFrame(packet, static_cast<quint16>(action.value & 0xFFFF), 0x33, 1));
-        break;
-    }
-    case ActionKind::SendEnd:
-        m_serial.write(
-            Codec::buildUpgradeEndFrame(static_cast<quint16>(image.packets & 0xFFFF), image.head8));
-        break;
-    case ActionKind::StartInitTimer:
-        m_initTimer.start();
-        break;
-    case ActionKind::StopInitTimer:
-        m_initTimer.stop();
-        break;
-    case ActionKind::StartEndTimer:
-        m_endTimer.start();
-        break;
-    case ActionKind::StopEndTimer:
-        m_endTimer.stop();
-        break;
-    case ActionKind::ArmStall:
-        m_stallTimer.start(m_settings.stallTimeoutS * 1000);
-        break;
-    case ActionKind::DisarmStall:
-        m_stallTimer.stop();
-        break;
-    case ActionKind::ClearLog:
-    case ActionKind::SetProgress:
-    case ActionKind::LogCompleted:
-    case ActionKind::ShowNotice:
-        break; // the progress line shows the state itself
-    case ActionKind::Finish:
-        finish(exitCodeFor(action.outcome), action.outcome == Download::Outcome::Closed
-                                                ? QStringLiteral("interrupted")
-                                                : Download::outcomeName(action.outcome));
-        break;
-    }
+    m_record = record;
+    m_recordError = recordError;
+    finish(exitCodeFor(m_exchange.outcome()), record.outcome);
 }
 
 void PortFlasher::finish(int exitCode, const QString &outcome)
@@ -290,19 +168,13 @@ void PortFlasher::finish(int exitCode, const QString &outcome)
     }
     m_stage = Stage::Finished;
     m_exitCode = exitCode;
-    for (QTimer *timer : {&m_initTimer, &m_endTimer, &m_stallTimer, &m_versionTimer}) {
-        timer->stop();
+    if (!m_record.ended.isValid()) { // ended before a download: what is known of it
+        m_record = m_exchange.knownRecord();
+        m_record.started = m_started;
+        m_record.ended = QDateTime::currentDateTime();
     }
-    if (m_serial.isOpen()) {
-        m_serial.close();
-    }
-    m_record.ended = QDateTime::currentDateTime();
-    m_record.packVersion = m_versionReported ? m_version : QString();
-    m_record.versionSource = m_versionReported ? QStringLiteral("pack") : QStringLiteral("none");
-    m_record.packetsAcknowledged = m_state.packetsAcknowledged;
-    m_record.initSends = m_state.initSendsTotal;
-    m_record.endSends = m_state.endSendsTotal;
     m_record.outcome = outcome;
+    m_exchange.closePort(); // the download has its outcome: closing records nothing more
     emit done();
 }
 
