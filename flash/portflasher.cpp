@@ -28,7 +28,6 @@ int exitCodeFor(Download::Outcome outcome)
     return kExitInterrupted;
 }
 
-
 PortFlasher::PortFlasher(const QString &port, const PortSettings &settings, const SharedImage *image,
                          QObject *parent)
     : QObject(parent), m_port(port), m_settings(settings), m_image(image), m_exchange(this)

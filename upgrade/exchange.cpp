@@ -14,14 +14,13 @@ Exchange::Exchange(QObject *parent)
     : QObject(parent), m_serial(this), m_initTimer(this), m_endTimer(this), m_stallTimer(this),
       m_versionTimer(this), m_stallTimeoutMs(Quorvane::kStallNoticeMs)
 {
-    m_initTimer.setObjectName(QStringLiteral("initTimer"));
-    m_endTimer.setObjectName(QStringLiteral("endTimer"));
-    m_stallTimer.setObjectName(QStringLiteral("stallTimer"));
-    m_versionTimer.setObjectName(QStringLiteral("versionTimer"));
     qRegisterMetaType<E_FUNC>();
     qRegisterMetaType<Download::Notice>();
     qRegisterMetaType<Download::Record>();
-    // A coarse timer may fire up to 5 % late; the pack expects its commands a second apart.
+    // A coarse timer may fire up to 5 % late; the pack expects its commands a second apart. The
+    // names let tests find the timers.
+    m_initTimer.setObjectName(QStringLiteral("initTimer"));
+    m_endTimer.setObjectName(QStringLiteral("endTimer"));
     for (QTimer *timer : {&m_initTimer, &m_endTimer}) {
         timer->setTimerType(Qt::PreciseTimer);
         timer->setInterval(Quorvane::kUpgradeTickMs);
@@ -38,7 +37,6 @@ Exchange::Exchange(QObject *parent)
     });
     // Queued: the port is closed from the event loop, never inside its own notification.
     connect(&m_serial, &QSerialPort::errorOccurred, this, &Exchange::onPortError, Qt::QueuedConnection);
-    resetRecord();
 }
 
 Exchange::~Exchange() = default;
@@ -47,13 +45,7 @@ bool Exchange::open(const QString &portName, qint32 baud)
 {
     m_portName = portName;
     m_baud = baud;
-    m_serial.setPortName(portName);
-    m_serial.setBaudRate(baud, QSerialPort::AllDirections);
-    m_serial.setDataBits(QSerialPort::Data8);
-    m_serial.setParity(QSerialPort::NoParity);
-    m_serial.setStopBits(QSerialPort::OneStop);
-    m_serial.setFlowControl(QSerialPort::NoFlowControl);
-    if (!m_serial.open(QIODevice::ReadWrite)) {
+    if (!Link::open8N1(m_serial, portName, baud)) {
         m_openError = m_serial.errorString();
         m_openErrorCode = m_serial.error();
         qCDebug(lcSerial) << "cannot open" << portName << m_openError;
@@ -131,7 +123,7 @@ void Exchange::start()
 {
     m_versionTimer.stop(); // the download's own answers are no version
     feed(EventKind::Start);
-    resetRecord();
+    m_record = Record();
     m_record.started = QDateTime::currentDateTime();
 }
 
@@ -196,7 +188,6 @@ void Exchange::readAvailable()
 void Exchange::takeReply(const QByteArray &infoHex)
 {
     const E_FUNC pending = m_state.pending;
-    qCDebug(lcSerial) << "reply for" << pending << "info" << infoHex;
     if (infoHex.isEmpty()) {
         feed(EventKind::Reply);
         return;
@@ -287,11 +278,6 @@ void Exchange::carryOut(const Action &action)
         finishRecord(action);
         break;
     }
-}
-
-void Exchange::resetRecord()
-{
-    m_record = Record();
 }
 
 Record Exchange::knownRecord() const

@@ -104,7 +104,6 @@ private:
     void takeReply(const QByteArray &infoHex);
     void onPortError(QSerialPort::SerialPortError error);
     void finishRecord(const Action &action);
-    void resetRecord();
     void detach(); // the port closed, the version forgotten
     qint64 write(const QByteArray &bytes);
 

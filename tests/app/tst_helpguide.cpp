@@ -99,7 +99,7 @@ void TestHelpGuide::messageExplained_data()
         "press Start DownLoad again.",
         "No answer from the pack for package %1 in %2 s. Check the cable, then press Start DownLoad to "
         "begin again.",
-        "The pack did not confirm the end of the download.",
+        "The pack did not confirm the end of the download. Press Get Version to see which firmware it runs.",
         "The serial port was lost during the download. Reconnect, open the port and press Start "
         "DownLoad again.",
     };

@@ -171,7 +171,12 @@ void TestResources::translation_data()
          "begin "
          "again.",
          "数据包%1已%2秒未收到电池包应答。请检查连接线，然后点击开始下载重新开始。"},
-        {"The pack did not confirm the end of the download.", "电池包未确认升级结束。"},
+        {"The pack did not confirm the end of the download. Press Get Version to see which firmware it runs.",
+         "电池包未确认升级结束。请点击获取版本号，查看电池包当前运行的固件。"},
+        {"The pack did not report its version. Check the cable and the baud rate, then press Get Version "
+         "again.",
+         "电池包未返回版本号。请检查连接线和波特率，然后再次点击获取版本号。"},
+        {"The download record could not be written: %1", "无法写入下载记录：%1"},
         {"The serial port was lost during the download. Reconnect, open the port and press Start DownLoad "
          "again.",
          "下载过程中串口断开。请重新连接并打开串口，然后点击开始下载。"},
