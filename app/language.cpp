@@ -1,6 +1,5 @@
 // The language list: English is built in, Chinese comes from the compiled-in translations (the
 // window's own and Qt's). The choice is applied at once and remembered in config.ini.
-#include "constants.h"
 #include "logging.h"
 #include "mainwindow.h"
 #include "settings.h"
@@ -34,21 +33,6 @@ void MainWindow::on_cbxLanguage_currentIndexChanged(int index)
     // The form's captions carry the English defaults; put back what the window itself sets.
     setWindowTitle(QStringLiteral("BMS"));
     ui->btn_openConsole->setText(m_PortOpen ? tr("Close Serial") : tr("Open Serial"));
-    fitCaptions();
 
     Settings::setLanguage(index);
-}
-
-// The serial group's labels keep their 54 px where the caption fits and grow where it does not
-// ("Baud Rate：" needs more with the usual Linux fonts): a caption is never clipped.
-void MainWindow::fitCaptions()
-{
-    for (QLabel *label : {ui->label, ui->label_2, ui->label_9, ui->label_10, ui->label_11, ui->label_12}) {
-        // A label's size hint grows to its minimum size: measure the caption unbounded.
-        label->setMinimumWidth(0);
-        label->setMaximumWidth(QWIDGETSIZE_MAX);
-        const int width = qMax(Quorvane::kSerialLabelPx, label->sizeHint().width());
-        label->setMinimumWidth(width);
-        label->setMaximumWidth(width);
-    }
 }

@@ -44,7 +44,6 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     qCDebug(lcApp).nospace() << "1111uVal=======" << savedLanguage;
     ui->cbxLanguage->setCurrentIndex(static_cast<int>(savedLanguage));
 
-    fitCaptions();
     ui->lbStatus->setText(QString());
     setLED(ui->lbStatus, 1, 32);
 

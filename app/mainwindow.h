@@ -85,7 +85,6 @@ private:
     void addLogLine(const QString &message);
     void addNoticeLine(const QString &message); // a notice: the time stamp, ":  " and the message
     bool downloadRunning() const;               // a download is under way and has not reached an outcome
-    void fitCaptions();                         // labels as wide as their caption needs, never clipped
 
     // The port
     void initSerialPort();

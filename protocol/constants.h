@@ -66,7 +66,6 @@ constexpr int kRecvDropChars = 1024; // characters dropped at a time
 constexpr int kRecvMaxChars = 16384; // characters the buffer never exceeds, whatever arrives
 
 // Window
-constexpr int kLampSizePx = 32;    // pixels, the link lamp's diameter
-constexpr int kSerialLabelPx = 54; // pixels, the serial group's labels where their caption fits
+constexpr int kLampSizePx = 32; // pixels, the link lamp's diameter
 
 } // namespace Quorvane
