@@ -144,7 +144,7 @@ bool keepHeadingsWithText(QTextDocument &document)
 // Moves every row that would cross a page boundary to the next page, the way Qt moves a row none of
 // whose lines fits: the row before it grows (bottom padding) to the foot of the page. Each table
 // repeats its header row on the pages it goes on to; no heading ends a page. False when a row still crosses a
-// page (a row taller than half a page, or the layout did not follow).
+// page (a row taller than a page, or the layout did not follow).
 bool paginate(QTextDocument &document, QTextStream &err)
 {
     // A table that goes on over a page repeats its header row there.
@@ -167,8 +167,8 @@ bool paginate(QTextDocument &document, QTextStream &err)
             return true;
         }
         const qreal height = rowExtent(document, table, row).second - rowExtent(document, table, row).first;
-        if (height >= document.pageSize().height() / 2) {
-            break; // moving it would leave a page half empty and may not help
+        if (height >= document.pageSize().height()) {
+            break; // taller than a page: no move can keep it whole
         }
         for (int column = 0; column < table->columns(); ++column) {
             QTextTableCell above = table->cellAt(row - 1, column);
