@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "portidentity.h"
+
 #include <QCommandLineParser>
 
 namespace Flash {
@@ -17,6 +19,8 @@ const char kExitCodesText[] = "Exit codes:\n"
                               "  6  a download stalled (--stall-timeout)\n"
                               "  7  a port was lost during the download\n"
                               "  8  the download finished but the pack did not confirm the end command\n"
+                              "  9  the --json report could not be written (this code wins over the others)\n"
+                              "  129  ended by a hang-up (SIGHUP); ports closed and the report written\n"
                               "  130  interrupted (Ctrl-C)\n"
                               "With several ports: 0 when every port got 0, otherwise the code of the\n"
                               "first port, in command-line order, that did not.\n";
@@ -60,6 +64,25 @@ struct Parser
                                      QStringLiteral("The firmware image (*.bin, *.sorrel)."));
     }
 };
+
+// One device under two names (a /dev/serial/by-id/... link and the device) is one port.
+bool sameDeviceTwice(const QStringList &ports, QString *error)
+{
+    QStringList devices;
+    for (const QString &port : ports) {
+        devices << PortIdentity::canonicalPath(port);
+    }
+    int first = 0;
+    int second = 0;
+    if (!PortIdentity::findSameDevice(devices, &first, &second)) {
+        return true;
+    }
+    *error = ports.at(first) == ports.at(second)
+                 ? QStringLiteral("a port is given twice: %1").arg(ports.at(first))
+                 : QStringLiteral("a port is given twice: %1 and %2 are the same device, %3")
+                       .arg(ports.at(first), ports.at(second), devices.at(first));
+    return false;
+}
 
 } // namespace
 
@@ -139,8 +162,7 @@ bool parseOptions(const QStringList &arguments, Options *options, QString *error
         *error = QStringLiteral("no firmware file is used with --list-ports or --read-version");
         return false;
     }
-    if (o.ports.removeDuplicates() > 0) {
-        *error = QStringLiteral("a port is given twice");
+    if (!sameDeviceTwice(o.ports, error)) {
         return false;
     }
     *options = o;
