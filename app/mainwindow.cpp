@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 
 #include "dialogs.h"
+#include "helpguide.h"
 #include "logging.h"
 #include "settings.h"
 #include "ui_mainwindow.h"
@@ -90,7 +91,7 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
 // "Close" and the title bar's close button both come here.
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    if (downloadRunning() &&
+    if (m_download.running &&
         !Dialogs::question(this, tr("A download is running. Close the window anyway?"))) {
         event->ignore();
         return;
@@ -150,7 +151,7 @@ void MainWindow::on_btnStop_clicked()
 
 void MainWindow::on_btnPdf_clicked()
 {
-    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/pdf/help.pdf");
+    const QString path = HelpGuide::path(QCoreApplication::applicationDirPath());
     if (QFileInfo::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
         qCDebug(lcApp) << "PDF file opened successfully.";
     } else {

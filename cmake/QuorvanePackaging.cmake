@@ -1,7 +1,11 @@
-# The Debian package (cpack -G DEB, run by tools/package.sh): Quorvane and quorvane-flash (when the
-# tree has it) in /usr/bin, the pack simulator, pdf/help.pdf beside Quorvane where "Help" opens it,
-# a desktop entry and the logo. Dependencies come from dpkg-shlibdeps. The Windows bundle is a zip
-# made by tools/package.sh from the cross build.
+# The Debian package (cpack -G DEB, run by tools/package.sh), laid out as Debian's policy asks:
+# Quorvane, quorvane-flash and the pack simulator in /usr/bin, their manual pages (help2man, from
+# each program's --help) in /usr/share/man/man1, the guide in /usr/share/quorvane/pdf/help.pdf
+# (where "Help" of /usr/bin/Quorvane looks, ../share/quorvane/pdf), a desktop entry, the logo, and
+# /usr/share/doc/quorvane/{copyright,changelog.gz}. Dependencies come from dpkg-shlibdeps. No
+# maintainer scripts: removing the package touches no user's settings or download record. The
+# Windows bundle is a zip made by tools/package.sh from the cross build. tools/check-deb.sh runs
+# lintian on the result.
 if(WIN32)
     return()
 endif()
@@ -26,18 +30,76 @@ if(Python3_FOUND)
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/linux/quorvane.desktop DESTINATION share/applications)
 
+# The manual pages, from each program's --help (none of them needs a display for it); gzip -n
+# keeps them byte-identical from build to build.
+find_program(QUORVANE_HELP2MAN help2man)
+find_program(QUORVANE_GZIP gzip)
+set(QUORVANE_MAN_Quorvane "BMS firmware updater (window)")
+set(QUORVANE_MAN_quorvane-flash "BMS firmware updater (command line)")
+set(QUORVANE_MAN_quorvane-packsim "battery pack simulator for Quorvane")
+if(QUORVANE_HELP2MAN AND QUORVANE_GZIP)
+    set(QUORVANE_MAN_PAGES)
+    foreach(program Quorvane quorvane-flash quorvane-packsim)
+        if(NOT TARGET ${program})
+            continue()
+        endif()
+        set(page ${CMAKE_BINARY_DIR}/packaging/man/${program}.1)
+        set(include ${PROJECT_SOURCE_DIR}/packaging/linux/${program}.h2m)
+        add_custom_command(OUTPUT ${page}.gz
+            COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging/man
+            COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
+                    ${QUORVANE_HELP2MAN} --no-info --no-discard-stderr --section=1
+                    --version-string=${PROJECT_VERSION} "--name=${QUORVANE_MAN_${program}}"
+                    --include=${include} --output=${page} $<TARGET_FILE:${program}>
+            COMMAND ${QUORVANE_GZIP} -9nf ${page}
+            DEPENDS ${program} ${include}
+            COMMENT "Writing the manual page ${program}(1)"
+            VERBATIM)
+        list(APPEND QUORVANE_MAN_PAGES ${page}.gz)
+    endforeach()
+    add_custom_target(quorvane_man_pages ALL DEPENDS ${QUORVANE_MAN_PAGES})
+    install(FILES ${QUORVANE_MAN_PAGES} DESTINATION share/man/man1)
+else()
+    message(STATUS "help2man or gzip not found: the package gets no manual pages")
+endif()
+
+# copyright and the changelog (gzip -9n, as policy asks), in the package's documentation folder.
+set(QUORVANE_CHANGELOG ${CMAKE_BINARY_DIR}/packaging/changelog)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/linux/changelog.in ${QUORVANE_CHANGELOG} @ONLY)
+if(QUORVANE_GZIP)
+    add_custom_command(OUTPUT ${QUORVANE_CHANGELOG}.gz
+        COMMAND ${QUORVANE_GZIP} -9nkf ${QUORVANE_CHANGELOG}
+        DEPENDS ${QUORVANE_CHANGELOG}
+        VERBATIM)
+    add_custom_target(quorvane_changelog ALL DEPENDS ${QUORVANE_CHANGELOG}.gz)
+    install(FILES ${QUORVANE_CHANGELOG}.gz DESTINATION share/doc/quorvane)
+endif()
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/linux/copyright DESTINATION share/doc/quorvane)
+# lintian's overrides, each with its reason in the file.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/linux/lintian-overrides
+        DESTINATION share/lintian/overrides RENAME quorvane)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quorvane)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Quorvane")
-set(CPACK_PACKAGE_CONTACT "Quorvane developers <quorvane@localhost>")
+# The project has no mail domain of its own: .invalid is reserved for names that can never
+# resolve (RFC 2606), so no stranger's address is named and lintian's host check is satisfied.
+set(CPACK_PACKAGE_CONTACT "Quorvane project <packaging@quorvane.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "BMS firmware updater over a serial line, with a pack simulator")
+# The synopsis is the summary above; CPack indents these lines itself. At most 80 characters each.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Quorvane sends new firmware to the battery management system of a battery pack over a\n\
- serial line, in English or Chinese. quorvane-packsim stands in for a pack.")
+    "Quorvane sends new firmware to the battery management system (BMS) of a\n\
+battery pack over a serial line, in a window in English or Chinese.\n\
+quorvane-flash does the same from the command line, to several packs at once.\n\
+quorvane-packsim stands in for a pack on a pseudo-terminal.")
+# Help opens the guide through the desktop (xdg-open) in a PDF viewer.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, evince | pdf-viewer")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # quorvane_<version>_<arch>.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
+# The control files with the permissions dpkg expects, whatever the build tree's umask.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

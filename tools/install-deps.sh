@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(cmake g++ make pkg-config python3
           qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools qttranslations5-l10n
-          xvfb xauth fonts-wqy-microhei)
+          xvfb xauth fonts-wqy-microhei help2man)
 case "${1:-}" in
     --windows) packages+=(g++-mingw-w64-x86-64 wine64 wine) ;;
     --qt6) packages+=(qt6-base-dev qt6-serialport-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools

@@ -1,5 +1,7 @@
-// "Help" asks the desktop to open pdf/help.pdf from the program's directory, whatever the working
-// directory, and the build places a real bilingual guide there.
+// "Help" asks the desktop to open pdf/help.pdf from the program's directory (or, for an installed
+// program, from ../share/quorvane/pdf/), whatever the working directory, and the build places a real
+// bilingual guide there.
+#include "helpguide.h"
 #include "mainwindow.h"
 #include "modalanswerer.h"
 #include "windowlookup.h"
@@ -42,6 +44,8 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
+    void guideLookedFor_data();
+    void guideLookedFor();
     void opensFromProgramDirectory();
     void failureShowsWarning();
     void guideIsBuilt_data();
@@ -69,6 +73,35 @@ void TestHelpPath::init()
 void TestHelpPath::cleanup()
 {
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+}
+
+void TestHelpPath::guideLookedFor_data()
+{
+    QTest::addColumn<QStringList>("present"); // files made under the temporary root
+    QTest::addColumn<QString>("chosen");
+    const QString beside = QStringLiteral("usr/bin/pdf/help.pdf");
+    const QString shared = QStringLiteral("usr/share/quorvane/pdf/help.pdf");
+    QTest::newRow("beside the program (zip, build tree)") << QStringList{beside} << beside;
+    QTest::newRow("installed: ../share/quorvane/pdf") << QStringList{shared} << shared;
+    QTest::newRow("both: beside first") << QStringList{beside, shared} << beside;
+    QTest::newRow("neither: the place beside, for the message") << QStringList() << beside;
+    QTest::newRow("a folder, not a file, beside")
+        << QStringList{QStringLiteral("usr/bin/pdf/help.pdf/x"), shared} << shared;
+}
+
+void TestHelpPath::guideLookedFor()
+{
+    QFETCH(QStringList, present);
+    QFETCH(QString, chosen);
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("usr/bin"))));
+    for (const QString &file : qAsConst(present)) {
+        QVERIFY(QDir().mkpath(QFileInfo(root.filePath(file)).path()));
+        QFile made(root.filePath(file));
+        QVERIFY(made.open(QIODevice::WriteOnly));
+    }
+    QCOMPARE(HelpGuide::path(root.filePath(QStringLiteral("usr/bin"))), root.filePath(chosen));
 }
 
 void TestHelpPath::opensFromProgramDirectory()

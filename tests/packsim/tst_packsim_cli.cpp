@@ -1,9 +1,11 @@
 // The quorvane-packsim program: its pty path on the first line, a clean stop on SIGTERM with a
-// summary, and a clear refusal of bad flags and devices.
+// summary, what it logs (a line per command, the hex frames only when asked), and a clear refusal
+// of bad flags and devices.
 #include "codec.h"
 
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -16,6 +18,7 @@ class TestPackSimCli : public QObject
     Q_OBJECT
 
 private slots:
+    void servesAPtyAndStopsOnSigterm_data();
     void servesAPtyAndStopsOnSigterm();
     void badCommandLine_data();
     void badCommandLine();
@@ -43,15 +46,40 @@ void TestPackSimCli::runAndExpect(const QStringList &arguments, int exitCode, co
     QVERIFY2(error.contains(message), qPrintable(error));
 }
 
+// The version query as the frame log writes it: its bytes in hex after the colon.
+const QRegularExpression kQueryHex(QStringLiteral("RX version +\\d+ bytes: [0-9A-F]{2} [0-9A-F]{2} "));
+
+void TestPackSimCli::servesAPtyAndStopsOnSigterm_data()
+{
+    QTest::addColumn<QStringList>("logArguments");
+    QTest::addColumn<bool>("summaryLine"); // "RX version 24 bytes" on stderr
+    QTest::addColumn<bool>("hexOnStderr");
+    QTest::addColumn<bool>("hexInFile"); // the file given to --frame-log
+    QTest::newRow("default: a line per command") << QStringList() << true << false << false;
+    QTest::newRow("--no-log: nothing") << QStringList{"--no-log"} << false << false << false;
+    QTest::newRow("-v: frames on stderr, in place of the lines")
+        << QStringList{"-v"} << false << true << false;
+    QTest::newRow("--frame-log FILE") << QStringList{"--frame-log", "FILE"} << false << false << true;
+    QTest::newRow("--log FILE (older name)") << QStringList{"--log", "FILE"} << false << false << true;
+    QTest::newRow("--frame-log -") << QStringList{"--frame-log", "-"} << false << true << false;
+}
+
 void TestPackSimCli::servesAPtyAndStopsOnSigterm()
 {
+    QFETCH(QStringList, logArguments);
+    QFETCH(bool, summaryLine);
+    QFETCH(bool, hexOnStderr);
+    QFETCH(bool, hexInFile);
     QTemporaryDir dir;
     const QString link = dir.filePath(QStringLiteral("ttyPACK"));
     const QString image = dir.filePath(QStringLiteral("image.bin"));
+    const QString frameLog = dir.filePath(QStringLiteral("frames.log"));
+    logArguments.replaceInStrings(QStringLiteral("FILE"), frameLog);
     QProcess sim;
-    sim.start(QStringLiteral(PACKSIM_EXE), {QStringLiteral("--link"), link, QStringLiteral("--image-out"),
-                                            image, QStringLiteral("--version-text"),
-                                            QStringLiteral("BMS_V9.9.99_X"), QStringLiteral("--no-log")});
+    sim.start(QStringLiteral(PACKSIM_EXE),
+              QStringList{QStringLiteral("--link"), link, QStringLiteral("--image-out"), image,
+                          QStringLiteral("--version-text"), QStringLiteral("BMS_V9.9.99_X")} +
+                  logArguments);
     QVERIFY(sim.waitForStarted());
     QTRY_VERIFY(sim.canReadLine());
     const QString path = QString::fromLocal8Bit(sim.readLine()).trimmed();
@@ -91,6 +119,13 @@ void TestPackSimCli::servesAPtyAndStopsOnSigterm()
     QVERIFY2(summary.contains(QLatin1String("violations: 0")), qPrintable(summary));
     QVERIFY2(summary.contains(QLatin1String("image bytes written: 0")), qPrintable(summary));
     QVERIFY(!QFileInfo(link).isSymLink());
+
+    const QString error = QString::fromLocal8Bit(sim.readAllStandardError());
+    QCOMPARE(error.contains(QRegularExpression(QStringLiteral("RX version +\\d+ bytes\n"))), summaryLine);
+    QCOMPARE(error.contains(kQueryHex), hexOnStderr);
+    QFile file(frameLog);
+    QCOMPARE(file.open(QIODevice::ReadOnly) && QString::fromUtf8(file.readAll()).contains(kQueryHex),
+             hexInFile);
 }
 
 void TestPackSimCli::badCommandLine_data()
@@ -152,9 +187,10 @@ void TestPackSimCli::help()
     QVERIFY(sim.waitForFinished(5000));
     QCOMPARE(sim.exitCode(), 0);
     const QString text = QString::fromLocal8Bit(sim.readAllStandardOutput());
-    for (const char *flag : {"--device", "--baud", "--link", "--version-text", "--image-out", "--log",
-                             "--silent", "--delay", "--byte-by-byte", "--noise", "--corrupt-checksum",
-                             "--info-replies", "--no-end-reply", "--end-reply-after", "--pace"})
+    for (const char *flag :
+         {"--device", "--baud", "--link", "--version-text", "--image-out", "--frame-log", "--verbose",
+          "--silent", "--delay", "--byte-by-byte", "--noise", "--corrupt-checksum", "--info-replies",
+          "--no-end-reply", "--end-reply-after", "--pace"})
         QVERIFY2(text.contains(QLatin1String(flag)), flag);
 }
 

@@ -2,6 +2,8 @@
 //
 //   quorvane-packsim [--link PATH]            make a pseudo-terminal, print the path to open, serve it
 //   quorvane-packsim --device PATH --baud N   serve a real serial device
+// stderr gets one line per command, unless the hex frame log is asked for: -v (on stderr instead)
+// or --frame-log FILE.
 //
 // Exit status: 0 after SIGINT/SIGTERM, 1 when the line, the log or the image file cannot be set up,
 // 2 for a bad command line.
@@ -119,9 +121,15 @@ int main(int argc, char *argv[])
          QStringLiteral("TEXT")},
         {QStringLiteral("image-out"),
          QStringLiteral("Write the rebuilt image to FILE after every end command."), QStringLiteral("FILE")},
-        {QStringLiteral("log"), QStringLiteral("Frame log to FILE (default: stderr; \"-\" for stderr)."),
+        {QStringList{QStringLiteral("frame-log"), QStringLiteral("log")},
+         QStringLiteral(
+             "Log every frame both ways, in hex, to FILE (\"-\" for stderr), instead of a line per "
+             "command on stderr."),
          QStringLiteral("FILE")},
-        {QStringLiteral("no-log"), QStringLiteral("No frame log.")},
+        {QStringList{QStringLiteral("v"), QStringLiteral("verbose")},
+         QStringLiteral("Log every frame both ways, in hex, on stderr (without it, stderr gets one line "
+                        "per command).")},
+        {QStringLiteral("no-log"), QStringLiteral("Nothing on stderr per command or frame.")},
         {QStringLiteral("silent"),
          QStringLiteral("Do not answer the N-th (from 1) or every command of KIND. Repeatable."),
          QStringLiteral("KIND[:N|:all]")},
@@ -207,11 +215,13 @@ int main(int argc, char *argv[])
     if (!applyLineOptions(parser, &pack, &error))
         return usageError(error);
 
-    const QString logPath = parser.value(QStringLiteral("log"));
+    const QString logPath = parser.value(QStringLiteral("frame-log"));
     if (!parser.isSet(QStringLiteral("no-log"))) {
-        if (logPath.isEmpty() || logPath == QLatin1String("-"))
+        // The summary only when no frame log is asked for: the frame log holds every line of it.
+        pack.setSummaryToStderr(!parser.isSet(QStringLiteral("verbose")) && logPath.isEmpty());
+        if (parser.isSet(QStringLiteral("verbose")) || logPath == QLatin1String("-"))
             pack.setLogToStderr(true);
-        else if (!pack.setLogFile(logPath)) {
+        if (!logPath.isEmpty() && logPath != QLatin1String("-") && !pack.setLogFile(logPath)) {
             std::fprintf(stderr, "quorvane-packsim: %s\n", qPrintable(pack.errorString()));
             return 1;
         }

@@ -349,14 +349,17 @@ bool PackSimulator::setLogFile(const QString &path)
 
 void PackSimulator::logFrame(const char *direction, Kind kind, const QByteArray &bytes, const QString &note)
 {
-    if (!m_logToStderr && !m_logFile)
+    const bool summary = m_summaryToStderr && qstrcmp(direction, "RX") == 0;
+    if (!m_logToStderr && !m_logFile && !summary)
         return;
-    const QString line = QStringLiteral("%1 %2 %3 %4 bytes%5: %6\n")
+    const QString head = QStringLiteral("%1 %2 %3 %4 bytes%5")
                              .arg(QDateTime::currentDateTime().toString(QStringLiteral("hh:mm:ss.zzz")),
                                   QLatin1String(direction), kindName(kind).leftJustified(7))
                              .arg(bytes.size())
-                             .arg(note.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(note))
-                             .arg(QString::fromLatin1(hexText(bytes)));
+                             .arg(note.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(note));
+    if (summary && !m_logToStderr)
+        std::fputs(qPrintable(head + QLatin1Char('\n')), stderr);
+    const QString line = QStringLiteral("%1: %2\n").arg(head, QString::fromLatin1(hexText(bytes)));
     if (m_logToStderr)
         std::fputs(line.toLocal8Bit().constData(), stderr);
     if (m_logFile) {

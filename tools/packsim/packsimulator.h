@@ -179,6 +179,8 @@ public:
     // --- the record -----------------------------------------------------------------------------
     // Frame log: every frame in both directions, time-stamped, in hex. Off by default.
     void setLogToStderr(bool on) { m_logToStderr = on; }
+    // Command summary: one time-stamped line on stderr per command received, without the bytes.
+    void setSummaryToStderr(bool on) { m_summaryToStderr = on; }
     bool setLogFile(const QString &path); // appends; false and errorString() when it cannot open
     // Violations go to stderr unless switched off (tests that provoke them may keep stderr quiet).
     void setReportViolationsOnStderr(bool on) { m_reportOnStderr = on; }
@@ -277,6 +279,7 @@ private:
     bool m_trickleActive = false;
 
     bool m_logToStderr = false;
+    bool m_summaryToStderr = false;
     QFile *m_logFile = nullptr;
     bool m_reportOnStderr = true;
 
