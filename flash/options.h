@@ -32,12 +32,16 @@ struct Options
         ReadVersion,
         Help,
         Version,
+        Station, // --station: flash every pack plugged in, one after the other on each port
     } mode = Mode::Flash;
     QStringList ports;
     qint32 baud = 9600;
     QString jsonPath; // empty: no report; "-": standard output
     int stallTimeoutS = 10;
     bool unverified = false;
+    int retries = 0;       // re-sends of a data packet on its stall deadline before it counts as stalled
+    bool allPorts = false; // --station --all-ports
+    QString firmwareDir;   // --station
     QString file;
     QString helpText; // Mode::Help
 };
