@@ -67,6 +67,10 @@ struct Parser
     QCommandLineOption firmwareDir{QStringLiteral("firmware-dir"),
                                    QStringLiteral("With --station: the folder the firmware is picked from."),
                                    QStringLiteral("DIR")};
+    QCommandLineOption record{QStringLiteral("record"),
+                              QStringLiteral("Appends the record of every download to FILE (default: "
+                                             "downloads.jsonl beside config.ini)."),
+                              QStringLiteral("FILE")};
     QCommandLineOption allPorts{
         QStringLiteral("all-ports"),
         QStringLiteral("With --station: every serial port, and those that appear later.")};
@@ -133,6 +137,7 @@ QString helpText()
                "                      [--stall-timeout SECONDS] [--unverified] [--retries N] FILE\n"
                "       quorvane-flash --station --firmware-dir DIR (--port DEV ... | --all-ports)\n"
                "                      [--baud RATE] [--stall-timeout SECONDS] [--retries N] [--json FILE]\n"
+                          "                      [--record FILE]\n"
                "       quorvane-flash --list-ports\n"
                "       quorvane-flash --read-version --port DEV [--baud RATE]\n\n") +
            p.parser.helpText().section(QLatin1Char('\n'), 1) + QLatin1Char('\n') +
@@ -184,6 +189,7 @@ bool parseOptions(const QStringList &arguments, Options *options, QString *error
         return false;
     }
     o.jsonPath = p.parser.value(p.json);
+    o.recordPath = p.parser.value(p.record);
     o.unverified = p.parser.isSet(p.unverified);
     const QStringList files = p.parser.positionalArguments();
 

@@ -12,6 +12,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QTime>
 
 #include <csignal>
 #include <cstdio>
@@ -87,8 +88,14 @@ bool applyLineOptions(const QCommandLineParser &parser, PackSim::PackSimulator *
         pack->setAfterImage(PackSim::AfterImage::Replug, replugMs);
     else if (offMs > 0)
         pack->setAfterImage(PackSim::AfterImage::PowerCycle, offMs);
+    QObject::connect(pack, &PackSim::PackSimulator::adapterPulled, pack, [] {
+        std::fprintf(stderr, "%s quorvane-packsim: unplugged\n",
+                     qPrintable(QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz"))));
+    });
     QObject::connect(pack, &PackSim::PackSimulator::pluggedIn, pack, [](const QString &path) {
-        std::fprintf(stderr, "quorvane-packsim: plugged in again: %s\n", qPrintable(path));
+        std::fprintf(stderr, "%s quorvane-packsim: plugged in again: %s\n",
+                     qPrintable(QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz"))),
+                     qPrintable(path));
     });
     return true;
 }
