@@ -3,6 +3,7 @@
 
 #include "constants.h"
 #include "dialogs.h"
+#include "exchange.h"
 #include "firmwareimage.h"
 #include "logging.h"
 #include "settings.h"
@@ -30,7 +31,7 @@ void MainWindow::on_btnFileLoad_clicked()
     g_uiUGDataCount = 0;
     m_FWContext.clear();
     m_imagePath.clear();
-    feedDownload(Download::EventKind::ImageChanged);
+    m_exchange->clearImage();
 
     const QString startDir = m_strLastDir.isEmpty()
                                  ? QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)
@@ -68,13 +69,14 @@ void MainWindow::on_btnFileLoad_clicked()
     qCDebug(lcUpgrade) << "1m_FWContext.data()===" << image.head8 << image.body.left(64);
 
     m_FWContextHead8 = image.head8;
-    m_FWContext = std::move(image.body);
+    m_FWContext = image.body; // shared with the image, not copied
     m_imagePath = path;
-    m_imageBytes = image.fileBytes;
-    m_imageSha256 = QString::fromLatin1(image.sha256Hex);
     qCDebug(lcUpgrade) << "2m_FWContext===" << m_FWContext.size() << "m_FWContext8=" << m_FWContextHead8;
 
     padByteArrayToMultipleOf1024();
+    image.body = m_FWContext;
+    image.packets = g_uiUGDataCount;
+    m_exchange->setImage(image, path);
 
     addLogLine(tr("\tStarting! Size : %1").arg(image.fileBytes));
 }

@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 
 #include "dialogs.h"
+#include "exchange.h"
 #include "helpguide.h"
 #include "logging.h"
 #include "settings.h"
@@ -43,16 +44,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     setWindowTitle(QStringLiteral("BMS"));
 
+    m_exchange = new Download::Exchange(this);
+    // Without a version from the pack, the one in use is the one config.ini kept.
+    m_exchange->setUnreportedVersionSource(Download::VersionSource::ConfigIni);
     initSerialPort();
-
-    m_InitTimer = new QTimer(this);
-    connect(m_InitTimer, SIGNAL(timeout()), this, SLOT(timeSlot()));
-    m_EndTimer = new QTimer(this);
-    connect(m_EndTimer, SIGNAL(timeout()), this, SLOT(timeEndSlot()));
-    m_StallTimer = new QTimer(this);
-    m_StallTimer->setSingleShot(true);
-    connect(m_StallTimer, &QTimer::timeout, this,
-            [this] { feedDownload(Download::EventKind::StallElapsed); });
 
     ui->progressBar->setValue(0);
 
@@ -91,12 +86,12 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
 // "Close" and the title bar's close button both come here.
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    if (m_download.running &&
+    if (downloadRunning() &&
         !Dialogs::question(this, tr("A download is running. Close the window anyway?"))) {
         event->ignore();
         return;
     }
-    feedDownload(Download::EventKind::Closing);
+    m_exchange->shutdown();
     event->accept();
 }
 

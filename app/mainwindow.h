@@ -5,6 +5,7 @@
 #include "codec.h"
 #include "constants.h"
 #include "downloadmachine.h"
+#include "downloadrecord.h"
 #include "vcicanobj.h"
 
 #include <QByteArray>
@@ -19,6 +20,10 @@
 class QLabel;
 class QSerialPort;
 class QTimer;
+
+namespace Download {
+class Exchange;
+}
 
 namespace Ui {
 class MainWindow;
@@ -77,70 +82,44 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    // app/
     void addLogLine(const QString &message);
     bool downloadRunning() const; // a download is under way and has not reached an outcome
 
-    // serial/
+    // The port
     void initSerialPort();
     void fillPortList();
     void setLED(QLabel *label, int color, int size);
     void setPortClosedState();
-    void onPortError(int error);
-    void parseRecvData();
-    void sendAsciiFrame(QByteArray info, uchar cid1, uchar cid2, uchar adr, uchar ver);
-    qint64 writeToPort(const QByteArray &bytes); // -1 when the port is not open or the write fails
+    void sendAsciiFrame(QByteArray info, uchar cid1, uchar cid2, uchar adr, uchar ver, E_FUNC func);
 
-    // upgrade/
+    // The image and the download
     void padByteArrayToMultipleOf1024();
-    void firmwareUpgrad(E_FUNC func, QByteArray data);
-    void sendData();
-    QByteArray buildUpgradeEndFrame(quint16 packetCount);
-    // The download's state machine: feeds it an event with the window's counters, timers and
-    // pending code, takes the new values back and carries out its actions.
-    void feedDownload(Download::EventKind kind, E_FUNC func = eFuncNone);
-    void carryOut(const Download::Action &action);
-    QString noticeText(const Download::Action &action) const;
-    void recordDownload(Download::Outcome outcome);
+    void connectExchange(); // what the exchange signals, onto the widgets
+    QString noticeText(Download::Notice notice, quint32 value) const;
 
     QTranslator m_Translator;
     std::unique_ptr<Ui::MainWindow> ui;
     QSerialPort *m_SerialPort = nullptr;
-    int m_iPacketCount = 0;
-    QByteArray m_Recv;
     QByteArray m_arrSOI;
     QByteArray m_arrUpgradeSOI;
     QByteArray m_arrEOI;
-    QTimer *m_InitTimer = nullptr;
-    E_FUNC m_func = eFuncNone;
-    int m_cntcnt = 0;
     QString m_strVersion;
     std::array<char, 324> m_testRecord{};
     QByteArray m_FWContext;
     QByteArray m_FWContextHead8;
     QString m_strLastDir;
-    int m_iInitCount = 0;
     quint32 g_uiUGDataCount = 0;
     quint16 g_usUGPackLen = Quorvane::kPacketHexChars;
-    quint32 g_usUGPackId = 0;
-    QTimer *m_EndTimer = nullptr;
     bool m_bLanguageReady = false;
     bool m_PortOpen = false;
-    int m_iEndCount = 0;
 
     QString m_extraPort; // from the command line; listed first and kept on refresh
     // Qt's own Chinese strings (standard buttons, the file dialog), installed with m_Translator.
     QTranslator m_QtTranslator;
 
-    // The download beyond the counters above: its phase, whether it runs, its totals.
-    Download::State m_download;
-    QTimer *m_StallTimer = nullptr;  // single shot: no acknowledgement of a data packet in time
-    bool m_bVersionReported = false; // the pack on the open port has reported its version
-    // What the download record tells of the image and the run.
-    QString m_imagePath;
-    qint64 m_imageBytes = 0;
-    QString m_imageSha256;
-    QDateTime m_downloadStarted;
+    // The port's whole exchange: the download, its timers and counters, the replies, the record.
+    Download::Exchange *m_exchange = nullptr;
+    QString m_imagePath; // the file of the image loaded
 
     friend class MainWindowTestAccess; // tests read the state a user cannot see directly
 };

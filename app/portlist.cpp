@@ -49,14 +49,9 @@ void MainWindow::initSerialPort()
     m_arrEOI = QByteArray::fromHex("0D");
     m_arrUpgradeSOI = QByteArray::fromHex("BC");
 
-    // A child of the window, so it is closed and released with it.
-    m_SerialPort = new QSerialPort(this);
-    // Queued: the port is closed from the event loop, never from inside its own notification, and
-    // an error raised while the window is being torn down reaches no half-destroyed window.
-    connect(
-        m_SerialPort, &QSerialPort::errorOccurred, this,
-        [this](QSerialPort::SerialPortError error) { onPortError(static_cast<int>(error)); },
-        Qt::QueuedConnection);
+    // The exchange owns the port; the window keeps a handle for what it shows of it.
+    m_SerialPort = m_exchange->serialPort();
+    connectExchange();
 
     fillPortList();
 

@@ -3,6 +3,9 @@
 #include "options.h"
 #include "portflasher.h"
 #include "report.h"
+#include "station.h"
+
+#include "datafolder.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>
@@ -70,6 +73,8 @@ public:
         settings.stallTimeoutS = options.stallTimeoutS;
         settings.unverified = options.unverified;
         settings.readVersionOnly = options.mode == Flash::Options::Mode::ReadVersion;
+        settings.retries = options.retries;
+        settings.recordFile = options.recordPath;
         for (const QString &port : options.ports) {
             auto flasher = std::make_unique<Flash::PortFlasher>(port, settings, image);
             Flash::PortFlasher *f = flasher.get();
@@ -108,7 +113,7 @@ private:
     {
         Flash::Progress p;
         p.port = f.port();
-        p.acknowledged = f.state().packetsAcknowledged;
+        p.acknowledged = f.state().totals.packetsAcknowledged;
         p.total = f.state().packetCount;
         p.elapsedMs = f.downloadMs();
         p.phase = f.phaseName();
@@ -139,7 +144,7 @@ private:
             return;
         }
         const Flash::PortFlasher &f = *m_flashers[index];
-        const int step = Flash::progressStep(f.state().packetsAcknowledged, f.state().packetCount);
+        const int step = Flash::progressStep(f.state().totals.packetsAcknowledged, f.state().packetCount);
         if (step != m_steps[index]) {
             m_steps[index] = step;
             m_console.line(Flash::progressLine(progressOf(f)) + QLatin1Char('\n'));
@@ -206,6 +211,12 @@ private:
             }
         }
         m_console.line(QLatin1Char('\n') + Flash::summaryTable(results));
+        for (const auto &f : m_flashers) {
+            if (!f->recordError().isEmpty()) {
+                m_console.line(
+                    QStringLiteral("%1: download record not written: %2\n").arg(f->port(), f->recordError()));
+            }
+        }
         if (!writeReport(results)) {
             m_exitCode = Flash::kExitReportNotWritten;
         }
@@ -244,6 +255,17 @@ private:
     int m_exitCode = Flash::kExitConfirmed;
 };
 
+int runStation(QCoreApplication &app, const Flash::Options &options)
+{
+    Flash::installSignalHandlers();
+    const QString record = options.recordPath.isEmpty()
+                               ? Settings::configDirectory() + QLatin1Char('/') + Download::recordFileName()
+                               : options.recordPath;
+    Flash::Station station(options, record);
+    QTimer::singleShot(0, &station, [&station] { station.start(); });
+    return app.exec();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -267,6 +289,8 @@ int main(int argc, char *argv[])
         return Flash::kExitConfirmed;
     case Flash::Options::Mode::ListPorts:
         return listPorts();
+    case Flash::Options::Mode::Station:
+        return runStation(app, options);
     case Flash::Options::Mode::ReadVersion:
     case Flash::Options::Mode::Flash:
         break;

@@ -81,7 +81,7 @@ struct Parser
             QStringLiteral("Downloads firmware to the BMS of one battery pack or several at once."));
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         parser.addOptions({help, version, port, baud, json, stall, unverified, listPorts, readVersion,
-                           retries, station, firmwareDir, allPorts});
+                           retries, station, firmwareDir, allPorts, record});
         parser.addPositionalArgument(QStringLiteral("FILE"),
                                      QStringLiteral("The firmware image (*.bin, *.sorrel)."));
     }
@@ -137,7 +137,7 @@ QString helpText()
                "                      [--stall-timeout SECONDS] [--unverified] [--retries N] FILE\n"
                "       quorvane-flash --station --firmware-dir DIR (--port DEV ... | --all-ports)\n"
                "                      [--baud RATE] [--stall-timeout SECONDS] [--retries N] [--json FILE]\n"
-                          "                      [--record FILE]\n"
+               "                      [--record FILE]\n"
                "       quorvane-flash --list-ports\n"
                "       quorvane-flash --read-version --port DEV [--baud RATE]\n\n") +
            p.parser.helpText().section(QLatin1Char('\n'), 1) + QLatin1Char('\n') +

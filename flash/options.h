@@ -42,6 +42,7 @@ struct Options
     int retries = 0;       // re-sends of a data packet on its stall deadline before it counts as stalled
     bool allPorts = false; // --station --all-ports
     QString firmwareDir;   // --station
+    QString recordPath;    // --record: every download's record is appended to it; empty: the default
     QString file;
     QString helpText; // Mode::Help
 };

@@ -1,19 +1,13 @@
 #include "portflasher.h"
 
-#include "codec.h"
 #include "constants.h"
-#include "link.h"
+#include "datafolder.h"
 #include "options.h"
+#include "report.h"
 
 #include <QDir>
 
 namespace Flash {
-
-namespace {
-
-constexpr int kVersionWaitMs = 3000; // ms to wait for the pack's version after the query
-
-} // namespace
 
 int exitCodeFor(Download::Outcome outcome)
 {
@@ -29,30 +23,53 @@ int exitCodeFor(Download::Outcome outcome)
     case Download::Outcome::LinkLost:
         return kExitLinkLost;
     case Download::Outcome::Restarted:
-    case Download::Outcome::Closed:
+    case Download::Outcome::Interrupted:
         return kExitInterrupted;
     }
     return kExitInterrupted;
 }
 
+namespace {
+
+int exitCodeForName(const QString &outcome)
+{
+    for (const auto o :
+         {Download::Outcome::Confirmed, Download::Outcome::Unconfirmed, Download::Outcome::InitUnanswered,
+          Download::Outcome::Stalled, Download::Outcome::LinkLost, Download::Outcome::Restarted}) {
+        if (Download::outcomeName(o) == outcome) {
+            return exitCodeFor(o);
+        }
+    }
+    return kExitInterrupted;
+}
+
+} // namespace
+
 PortFlasher::PortFlasher(const QString &port, const PortSettings &settings, const SharedImage *image,
                          QObject *parent)
-    : QObject(parent), m_port(port), m_settings(settings), m_image(image), m_serial(this)
+    : QObject(parent), m_port(port), m_settings(settings), m_image(image), m_exchange(this)
 {
-    for (QTimer *timer : {&m_initTimer, &m_endTimer}) {
-        timer->setTimerType(Qt::PreciseTimer);
-        timer->setInterval(Quorvane::kUpgradeTickMs);
+    m_exchange.setStallTimeoutMs(settings.stallTimeoutS * 1000);
+    m_exchange.setUnreportedVersionSource(Download::VersionSource::None);
+    m_exchange.setRetries(settings.retries);
+    m_exchange.setRecordFile(settings.recordFile.isEmpty()
+                                 ? Settings::configDirectory() + QLatin1Char('/') + Download::recordFileName()
+                                 : settings.recordFile);
+    if (image && image->verdict == FirmwareImage::LoadVerdict::Loaded) {
+        m_exchange.setImage(image->image, image->path);
     }
-    m_stallTimer.setSingleShot(true);
-    m_versionTimer.setSingleShot(true);
-    connect(&m_initTimer, &QTimer::timeout, this, [this] { feed(Download::EventKind::InitTick); });
-    connect(&m_endTimer, &QTimer::timeout, this, [this] { feed(Download::EventKind::EndTick); });
-    connect(&m_stallTimer, &QTimer::timeout, this, [this] { feed(Download::EventKind::StallElapsed); });
-    connect(&m_versionTimer, &QTimer::timeout, this, &PortFlasher::versionTimedOut);
-    connect(&m_serial, &QSerialPort::readyRead, this, &PortFlasher::onReadyRead);
-    // Queued: the port is closed from the event loop, never inside its own notification.
-    connect(&m_serial, &QSerialPort::errorOccurred, this, &PortFlasher::onError, Qt::QueuedConnection);
+    connect(&m_exchange, &Download::Exchange::versionReported, this, &PortFlasher::onVersion);
+    connect(&m_exchange, &Download::Exchange::versionUnanswered, this, &PortFlasher::versionWaitOver);
+    connect(&m_exchange, &Download::Exchange::acknowledged, this, &PortFlasher::progressed);
+    connect(&m_exchange, &Download::Exchange::finished, this, &PortFlasher::onFinished);
+    connect(&m_exchange, &Download::Exchange::portLost, this, [this] {
+        if (!finished()) { // lost before a download: the exchange had nothing to finish
+            m_failure = portLostText();
+            finish(kExitLinkLost, QStringLiteral("link_lost"));
+        }
+    });
 
+    // The record of a port that ends before a download: what is known of it from the start.
     m_record.port = port;
     m_record.baud = settings.baud;
     m_record.file = image ? QDir::toNativeSeparators(image->path) : QString();
@@ -60,7 +77,6 @@ PortFlasher::PortFlasher(const QString &port, const PortSettings &settings, cons
         m_record.size = image->image.fileBytes;
         m_record.sha256 = QString::fromLatin1(image->image.sha256Hex);
         m_record.packets = image->image.packets;
-        m_state.packetCount = image->image.packets;
     }
     m_record.programVersion = QStringLiteral(QUORVANE_VERSION);
 }
@@ -79,10 +95,12 @@ QString PortFlasher::phaseName() const
     case Stage::Download:
         break;
     }
-    switch (m_state.phase) {
+    switch (state().phase) {
     case Download::Phase::Handshake:
+    case Download::Phase::InitExhausted:
         return QStringLiteral("init");
     case Download::Phase::Transfer:
+    case Download::Phase::Stalled:
         return QStringLiteral("transfer");
     case Download::Phase::Finishing:
         return QStringLiteral("end");
@@ -97,27 +115,14 @@ void PortFlasher::start()
 {
     m_record.started = QDateTime::currentDateTime();
     m_stage = Stage::Opening;
-    m_serial.setPortName(m_port);
-    m_serial.setBaudRate(m_settings.baud, QSerialPort::AllDirections);
-    m_serial.setDataBits(QSerialPort::Data8);
-    m_serial.setParity(QSerialPort::NoParity);
-    m_serial.setStopBits(QSerialPort::OneStop);
-    m_serial.setFlowControl(QSerialPort::NoFlowControl);
-    if (!m_serial.open(QIODevice::ReadWrite)) {
-        m_failure = QStringLiteral("cannot open %1: %2").arg(m_port, m_serial.errorString());
+    if (!m_exchange.open(m_port, m_settings.baud)) {
+        m_failure = QStringLiteral("cannot open %1: %2").arg(m_port, m_exchange.openError());
         finish(kExitCannotOpen, QStringLiteral("open_failed"));
         return;
     }
-
-    // The version query as the window sends it: five copies, one write each.
+    // The version query as the window sends it: five copies, one write each, then the wait.
     m_stage = Stage::Version;
-    feed(Download::EventKind::VersionQuery);
-    m_state.pending = eFuncVersion;
-    const QByteArray query = Codec::tokensToBytes(QByteArray(Codec::kVersionQueryText));
-    for (int i = 0; i < Quorvane::kVersionQueryCopies; ++i) {
-        m_serial.write(query);
-    }
-    m_versionTimer.start(kVersionWaitMs);
+    m_exchange.queryVersion();
 }
 
 void PortFlasher::interrupt()
@@ -125,59 +130,23 @@ void PortFlasher::interrupt()
     if (finished()) {
         return;
     }
-    if (m_stage == Stage::Download) {
-        feed(Download::EventKind::Closing); // finishes through the machine
-    }
+    m_exchange.shutdown(); // finishes a running download through the machine
     if (!finished()) {
         m_failure = QStringLiteral("interrupted");
         finish(kExitInterrupted, QStringLiteral("interrupted"));
     }
 }
 
-void PortFlasher::onReadyRead()
-{
-    const QByteArray data = m_serial.readAll();
-    if (data.isEmpty()) {
-        return;
-    }
-    Link::appendReceived(m_recv, data);
-    QByteArray info;
-    while (!finished() && Codec::takeNextFrame(m_recv, &info)) {
-        const E_FUNC pending = m_state.pending;
-        if (info.isEmpty()) {
-            const bool upgrade =
-                pending == eFuncUpgradaInit || pending == eFuncUpgrada || pending == eFuncUpgradaEnd;
-            feed(upgrade ? Download::EventKind::Reply : Download::EventKind::OtherReply, pending);
-        } else if (pending == eFuncVersion) {
-            onVersion(QString::fromUtf8(Codec::decodeInfo(info)));
-        } else {
-            feed(Download::EventKind::OtherReply);
-        }
-    }
-}
-
-void PortFlasher::onError(QSerialPort::SerialPortError error)
-{
-    if (finished() || !Link::portIsGone(error, m_serial.portName(), m_serial.isOpen())) {
-        return;
-    }
-    m_failure = QStringLiteral("port lost: %1").arg(m_serial.errorString());
-    if (m_stage == Stage::Download) {
-        feed(Download::EventKind::LinkLost);
-    }
-    if (!finished()) {
-        finish(kExitLinkLost, QStringLiteral("link_lost"));
-    }
-}
-
 void PortFlasher::onVersion(const QString &version)
 {
     m_version = version;
-    m_versionReported = true;
     if (m_stage != Stage::Version) {
         return; // one of the later answers to the five queries
     }
-    m_versionTimer.stop();
+    if (!versionReported()) {
+        versionWaitOver(); // empty, blank, a path separator or a control character: none at all
+        return;
+    }
     if (m_settings.readVersionOnly) {
         finish(kExitConfirmed, QStringLiteral("version"));
         return;
@@ -188,99 +157,47 @@ void PortFlasher::onVersion(const QString &version)
         finish(kExitImageRefused, QStringLiteral("image_refused"));
         return;
     }
-    versionTimedOut(); // checked: go on as after the wait
+    versionWaitOver(); // checked: go on as after the wait
 }
 
-void PortFlasher::versionTimedOut()
+void PortFlasher::versionWaitOver()
 {
     if (m_stage != Stage::Version) {
         return;
     }
-    if (!m_versionReported) {
+    if (!versionReported()) {
         if (m_settings.readVersionOnly || !m_settings.unverified) {
-            m_failure = QStringLiteral("no version reported within %1 s").arg(kVersionWaitMs / 1000);
+            m_failure =
+                m_exchange.versionKnown()
+                    ? QStringLiteral("the pack reported the version \"%1\", which is no version")
+                          .arg(printableVersion(m_version))
+                    : QStringLiteral("no version reported within %1 s").arg(Quorvane::kVersionWaitMs / 1000);
             finish(kExitNoVersion, QStringLiteral("no_version"));
             return;
         }
         m_unverified = true; // the path check is skipped for this pack
     }
     if (m_image->verdict != FirmwareImage::LoadVerdict::Loaded) {
-        m_failure = m_image->verdict == FirmwareImage::LoadVerdict::TooShort
-                        ? QStringLiteral("the file is too short")
-                    : m_image->verdict == FirmwareImage::LoadVerdict::TooLarge
-                        ? QStringLiteral("the file is too large")
-                        : QStringLiteral("the file cannot be read");
+        m_failure = imageProblemText(m_image->verdict, m_image->path);
         finish(kExitImageRefused, QStringLiteral("image_refused"));
         return;
     }
     m_stage = Stage::Download;
-    m_record.started = QDateTime::currentDateTime();
     m_downloadClock.start();
-    feed(Download::EventKind::Start);
+    m_exchange.start();
 }
 
-void PortFlasher::feed(Download::EventKind kind, E_FUNC func)
+bool PortFlasher::versionReported() const
 {
-    m_state.initTimer = m_initTimer.isActive();
-    m_state.endTimer = m_endTimer.isActive();
-    const quint32 acknowledged = m_state.packetsAcknowledged;
-    const Download::Actions actions = Download::step(m_state, Download::Event{kind, func});
-    for (const Download::Action &action : actions) {
-        carryOut(action);
-    }
-    if (m_state.packetsAcknowledged != acknowledged) {
-        emit progressed();
-    }
+    return m_exchange.versionKnown() && versionUsable(m_version);
 }
 
-void PortFlasher::carryOut(const Download::Action &action)
+void PortFlasher::onFinished(const Download::Record &record, const QString &recordError)
 {
-    using Download::ActionKind;
-    const FirmwareImage::Image &image = m_image->image;
-    switch (action.kind) {
-    case ActionKind::SendInit:
-        m_serial.write(Codec::tokensToBytes(QByteArray(Codec::kUpgradeInitText)));
-        break;
-    case ActionKind::SendPacket: {
-        const QByteArray packet = image.body.mid(static_cast<int>(action.value) * Quorvane::kPacketHexChars,
-                                                 Quorvane::kPacketHexChars);
-        Link::writeInChunks(
-            m_serial, Codec::buildDataFrame(packet, static_cast<quint16>(action.value & 0xFFFF), 0x33, 1));
-        break;
-    }
-    case ActionKind::SendEnd:
-        m_serial.write(
-            Codec::buildUpgradeEndFrame(static_cast<quint16>(image.packets & 0xFFFF), image.head8));
-        break;
-    case ActionKind::StartInitTimer:
-        m_initTimer.start();
-        break;
-    case ActionKind::StopInitTimer:
-        m_initTimer.stop();
-        break;
-    case ActionKind::StartEndTimer:
-        m_endTimer.start();
-        break;
-    case ActionKind::StopEndTimer:
-        m_endTimer.stop();
-        break;
-    case ActionKind::ArmStall:
-        m_stallTimer.start(m_settings.stallTimeoutS * 1000);
-        break;
-    case ActionKind::DisarmStall:
-        m_stallTimer.stop();
-        break;
-    case ActionKind::ClearLog:
-    case ActionKind::SetProgress:
-    case ActionKind::LogCompleted:
-    case ActionKind::ShowNotice:
-        break; // the progress line shows the state itself
-    case ActionKind::Finish:
-        finish(exitCodeFor(action.outcome), action.outcome == Download::Outcome::Closed
-                                                ? QStringLiteral("interrupted")
-                                                : Download::outcomeName(action.outcome));
-        break;
-    }
+    m_record = record;
+    m_recordError = recordError;
+    m_failure = outcomeAdvice(record.outcome, m_exchange.state().packet, m_settings.stallTimeoutS);
+    finish(exitCodeForName(record.outcome), record.outcome);
 }
 
 void PortFlasher::finish(int exitCode, const QString &outcome)
@@ -290,19 +207,15 @@ void PortFlasher::finish(int exitCode, const QString &outcome)
     }
     m_stage = Stage::Finished;
     m_exitCode = exitCode;
-    for (QTimer *timer : {&m_initTimer, &m_endTimer, &m_stallTimer, &m_versionTimer}) {
-        timer->stop();
+    if (!m_record.ended.isValid()) {
+        m_record.ended = QDateTime::currentDateTime();
     }
-    if (m_serial.isOpen()) {
-        m_serial.close();
-    }
-    m_record.ended = QDateTime::currentDateTime();
-    m_record.packVersion = m_versionReported ? m_version : QString();
-    m_record.versionSource = m_versionReported ? QStringLiteral("pack") : QStringLiteral("none");
-    m_record.packetsAcknowledged = m_state.packetsAcknowledged;
-    m_record.initSends = m_state.initSendsTotal;
-    m_record.endSends = m_state.endSendsTotal;
     m_record.outcome = outcome;
+    if (m_record.packVersion.isNull() && m_exchange.versionKnown()) {
+        m_record.packVersion = m_version;
+        m_record.versionSource = Download::VersionSource::Pack;
+    }
+    m_exchange.closePort(); // the download has its outcome: closing records nothing more
     emit done();
 }
 

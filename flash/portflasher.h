@@ -1,16 +1,13 @@
 // One pack on one port: open it, ask for its version, check the image against it, then run the
-// download through the same state machine, frames and one-second ticks as the window.
+// download through the port's Download::Exchange, as the window does. What is the flasher's own
+// here is the order of those steps and the exit code of each end.
 #pragma once
 
-#include "downloadmachine.h"
-#include "downloadrecord.h"
-#include "firmwareimage.h"
+#include "exchange.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
-#include <QSerialPort>
-#include <QTimer>
 
 namespace Flash {
 
@@ -38,6 +35,8 @@ struct PortSettings
     int stallTimeoutS = 10;
     bool unverified = false;
     bool readVersionOnly = false; // --read-version: stop once the version is known
+    int retries = 0;
+    QString recordFile; // empty: downloads.jsonl beside config.ini
 };
 
 class PortFlasher : public QObject
@@ -58,42 +57,35 @@ public:
     QString outcome() const { return m_record.outcome; }
     QString version() const { return m_version; }
     QString failure() const { return m_failure; } // why the port ended before a download, if it did
-    const Download::State &state() const { return m_state; }
+    const Download::State &state() const { return m_exchange.state(); }
     qint64 downloadMs() const { return m_downloadClock.isValid() ? m_downloadClock.elapsed() : 0; }
     QString phaseName() const;
     // The record of the port, with the fields of the window's downloads.jsonl.
     const Download::Record &record() const { return m_record; }
     bool versionUnverified() const { return m_unverified; }
+    QString recordError() const { return m_recordError; }
 
 signals:
     void progressed(); // a packet was acknowledged
     void done();
 
 private:
-    void onReadyRead();
-    void onError(QSerialPort::SerialPortError error);
     void onVersion(const QString &version);
-    void versionTimedOut();
-    void feed(Download::EventKind kind, E_FUNC func = eFuncNone);
-    void carryOut(const Download::Action &action);
+    void versionWaitOver();
+    bool versionReported() const; // reported, and usable (versionUsable)
+    void onFinished(const Download::Record &record, const QString &recordError);
     void finish(int exitCode, const QString &outcome);
 
     QString m_port;
     PortSettings m_settings;
     const SharedImage *m_image;
-    QSerialPort m_serial;
-    QByteArray m_recv;
-    Download::State m_state;
-    QTimer m_initTimer;
-    QTimer m_endTimer;
-    QTimer m_stallTimer;
-    QTimer m_versionTimer;
+    Download::Exchange m_exchange;
     Stage m_stage = Stage::Waiting;
     QString m_version;
-    bool m_versionReported = false;
     bool m_unverified = false;
     int m_exitCode = -1;
     QString m_failure;
+    QString m_recordError; // why the record of the download was not written, if it was not
     QElapsedTimer m_downloadClock;
     Download::Record m_record;
 };

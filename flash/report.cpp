@@ -1,6 +1,7 @@
 #include "report.h"
 
 #include "constants.h"
+#include "options.h"
 
 #include <QFileInfo>
 #include <QJsonObject>
@@ -96,6 +97,54 @@ QString stalledText(quint32 packet, int stallTimeoutS)
 QString portLostText()
 {
     return QStringLiteral("the port went away (unplugged?)");
+}
+
+int exitCodeForOutcome(const QString &outcome)
+{
+    static const struct
+    {
+        const char *name;
+        int code;
+    } codes[] = {
+        {"confirmed", kExitConfirmed},
+        {"unconfirmed", kExitUnconfirmed},
+        {"init_unanswered", kExitInitUnanswered},
+        {"stalled", kExitStalled},
+        {"link_lost", kExitLinkLost},
+        {"open_failed", kExitCannotOpen},
+        {"no_version", kExitNoVersion},
+        {"image_refused", kExitImageRefused},
+    };
+    for (const auto &entry : codes) {
+        if (outcome == QLatin1String(entry.name)) {
+            return entry.code;
+        }
+    }
+    return kExitInterrupted; // interrupted, closed, restarted
+}
+
+QString outcomeAdvice(const QString &outcome, quint32 packet, int stallTimeoutS)
+{
+    if (outcome == QLatin1String("stalled")) {
+        return stalledText(packet, stallTimeoutS);
+    }
+    if (outcome == QLatin1String("link_lost")) {
+        return portLostText();
+    }
+    if (outcome == QLatin1String("init_unanswered")) {
+        return QStringLiteral(
+            "the pack did not answer the start of the download; check the cable and the baud "
+            "rate, then run again");
+    }
+    if (outcome == QLatin1String("unconfirmed")) {
+        return QStringLiteral(
+            "the pack did not confirm the end of the download; restart the pack and read its "
+            "version, download again if it is not the new one");
+    }
+    if (outcome == QLatin1String("confirmed")) {
+        return QString();
+    }
+    return QStringLiteral("the pack holds a partial image; flash it again");
 }
 
 QString imageProblemText(FirmwareImage::LoadVerdict verdict, const QString &path)

@@ -48,6 +48,10 @@ QString printableVersion(const QString &version);
 QString stalledText(quint32 packet, int stallTimeoutS);
 // "the port went away (unplugged?)"
 QString portLostText();
+// The exit code of a download's outcome name ("confirmed" 0, "stalled" 6, "interrupted" 130, ...).
+int exitCodeForOutcome(const QString &outcome);
+// Why a download ended and what to do next, for every outcome but "confirmed" (empty for that).
+QString outcomeAdvice(const QString &outcome, quint32 packet, int stallTimeoutS);
 // Why an image cannot be flashed: "PATH: not found", "the file is too short", ...; empty when loaded.
 QString imageProblemText(FirmwareImage::LoadVerdict verdict, const QString &path);
 

@@ -9,6 +9,8 @@ namespace Quorvane {
 constexpr int kFrameOverheadBytes = 18; // bytes: SOI, VER, ADR, word/CID1, CID2, LENGTH, CHKSUM, EOI
 constexpr int kMaxLenId = 0x0FFF;       // bytes of INFO a LENGTH field can announce
 constexpr int kWriteChunkBytes = 256;   // bytes per write() of a 0xBC frame
+constexpr quint8 kDataFrameCid2 = 0x33; // CID2 of a data packet's frame
+constexpr quint8 kDataFrameAdr = 1;     // ADR of a data packet's frame
 
 // Firmware image and packets
 constexpr int kPacketBytes = 2048;                // image bytes per data packet
@@ -25,6 +27,7 @@ constexpr int kUpgradeTickMs = 1000;   // ms between init commands and between e
 constexpr int kMaxInitSends = 5;       // init commands per Start
 constexpr int kMaxEndSends = 4;        // end commands before completion is assumed
 constexpr int kVersionQueryCopies = 5; // version query frames written back to back
+constexpr int kVersionWaitMs = 3000;   // ms after the query before the version counts as unanswered
 constexpr int kStallNoticeMs = 5000;   // ms without an acknowledgement of a data packet before a notice
 constexpr int kMaxPacketRetries = 10;  // re-sends of one data packet on its stall deadline (opt-in)
 

@@ -3,6 +3,8 @@
 #include "constants.h"
 #include "portpresence.h"
 
+Q_LOGGING_CATEGORY(lcSerial, "quorvane.serial", QtInfoMsg)
+
 namespace Link {
 
 void appendReceived(QByteArray &recv, const QByteArray &bytes)

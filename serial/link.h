@@ -3,8 +3,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QLoggingCategory>
 #include <QSerialPort>
 #include <QString>
+
+// Traces of the link and of the frames on it ("quorvane.serial").
+Q_DECLARE_LOGGING_CATEGORY(lcSerial)
 
 namespace Link {
 

@@ -8,29 +8,25 @@ namespace {
 
 Action act(ActionKind kind, quint32 value = 0)
 {
-    Action a{kind};
+    Action a{kind, 0, Notice::InitUnanswered, Outcome::Confirmed, Totals()};
     a.value = value;
     return a;
 }
 
 Action notice(Notice which, quint32 value = 0)
 {
-    Action a{ActionKind::ShowNotice};
+    Action a = act(ActionKind::ShowNotice);
     a.notice = which;
     a.value = value;
     return a;
 }
 
-Action finish(Outcome outcome)
+Action finish(const State &s, Outcome outcome)
 {
-    Action a{ActionKind::Finish};
+    Action a = act(ActionKind::Finish);
     a.outcome = outcome;
+    a.totals = s.totals;
     return a;
-}
-
-bool active(Phase phase)
-{
-    return phase == Phase::Handshake || phase == Phase::Transfer || phase == Phase::Finishing;
 }
 
 // Stops whatever timer runs; the actions only for those that do.
@@ -42,16 +38,26 @@ void disarmStall(State &s, Actions &out)
     }
 }
 
-void stopTimers(State &s, Actions &out)
+void stopInitTimer(State &s, Actions &out)
 {
     if (s.initTimer) {
         out.push_back(act(ActionKind::StopInitTimer));
         s.initTimer = false;
     }
+}
+
+void stopEndTimer(State &s, Actions &out)
+{
     if (s.endTimer) {
         out.push_back(act(ActionKind::StopEndTimer));
         s.endTimer = false;
     }
+}
+
+void stopTimers(State &s, Actions &out)
+{
+    stopInitTimer(s, out);
+    stopEndTimer(s, out);
     disarmStall(s, out);
 }
 
@@ -69,130 +75,114 @@ void sendPacket(State &s, Actions &out)
 
 void start(State &s, Actions &out)
 {
-    if (s.running) {
-        out.push_back(finish(Outcome::Restarted));
+    if (s.running()) {
+        out.push_back(finish(s, Outcome::Restarted));
     }
-    disarmStall(s, out);
+    // The download before this one ends here, every timer of it with it: an end command of the old
+    // one going out inside the new one would take one of the new acknowledgements as its answer.
+    stopTimers(s, out);
     out.push_back(act(ActionKind::ClearLog));
     out.push_back(act(ActionKind::SetProgress, 0));
     s.initSends = 0;
     s.endSends = 0;
     s.packet = 0;
-    s.initSendsTotal = 0;
-    s.endSendsTotal = 0;
-    s.packetsAcknowledged = 0;
-    // A running end timer keeps running: Start only restarts the handshake.
+    s.totals = Totals();
     out.push_back(act(ActionKind::StartInitTimer));
     s.initTimer = true;
     s.phase = Phase::Handshake;
-    s.running = true;
 }
 
 void initTick(State &s, Actions &out)
 {
+    if (s.phase != Phase::Handshake && s.phase != Phase::InitExhausted) {
+        return; // a tick already queued when the handshake ended
+    }
     if (s.initSends >= Quorvane::kMaxInitSends) {
         // The handshake is exhausted; the timer keeps ticking and a late answer is still taken.
-        if (s.running && s.phase == Phase::Handshake) {
+        if (s.phase == Phase::Handshake) {
             out.push_back(notice(Notice::InitUnanswered));
-            out.push_back(finish(Outcome::InitUnanswered));
-            s.running = false;
+            out.push_back(finish(s, Outcome::InitUnanswered));
+            s.phase = Phase::InitExhausted;
         }
         return;
     }
     out.push_back(act(ActionKind::SendInit));
     s.pending = eFuncUpgradaInit;
     ++s.initSends;
-    ++s.initSendsTotal;
+    ++s.totals.initSends;
 }
 
 void initAnswered(State &s, Actions &out)
 {
-    if (s.phase != Phase::Handshake) {
+    if (s.phase != Phase::Handshake && s.phase != Phase::InitExhausted) {
         return; // no handshake under way (ended for good, or never started)
     }
-    if (s.initTimer) {
-        out.push_back(act(ActionKind::StopInitTimer));
-        s.initTimer = false;
-    }
+    stopInitTimer(s, out);
     s.packet = 0;
+    s.packetRepeats = 0;
     s.initSends = 0;
     s.phase = Phase::Transfer;
-    s.running = true;
     sendPacket(s, out);
 }
 
 void dataAcknowledged(State &s, Actions &out)
 {
-    // During a new handshake the code of the last data packet may still be pending, so its late
-    // acknowledgement is taken as one, as before the restart.
-    if (!active(s.phase)) {
+    // A repeated acknowledgement of the last packet, before the first end command has gone out,
+    // starts the end phase over.
+    if (s.phase != Phase::Transfer && s.phase != Phase::Stalled && s.phase != Phase::Finishing) {
         return;
     }
     disarmStall(s, out);
-    s.packetsAcknowledged = qMax(s.packetsAcknowledged, s.packet + 1);
-    if (s.phase != Phase::Handshake) {
-        s.running = true; // a late acknowledgement after a stall takes the download up again
-    }
-    if (s.packet + 1 == s.packetCount) {
+    s.totals.packetsAcknowledged = qMax(s.totals.packetsAcknowledged, s.packet + 1);
+    if (s.packet + 1 >= s.packetCount) {
         // The last packet is in; the end command follows on the next ticks.
         out.push_back(act(ActionKind::StartEndTimer));
         s.endTimer = true;
         s.endSends = 0;
-        if (s.phase != Phase::Handshake) {
-            s.phase = Phase::Finishing;
-        }
+        s.phase = Phase::Finishing;
         return;
     }
+    s.phase = Phase::Transfer; // a late acknowledgement after a stall takes the download up again
     ++s.packet;
+    s.packetRepeats = 0;
     sendPacket(s, out);
 }
 
 void endAnswered(State &s, Actions &out)
 {
-    if (s.phase == Phase::Idle) {
-        return;
+    if (s.phase != Phase::Finishing && s.phase != Phase::Done) {
+        return; // no end phase of this download: an old end command's answer completes nothing
     }
-    if (s.endTimer) {
-        out.push_back(act(ActionKind::StopEndTimer));
-        s.endTimer = false;
-    }
+    stopEndTimer(s, out);
     out.push_back(act(ActionKind::SetProgress, s.packetCount));
     out.push_back(act(ActionKind::LogCompleted));
     if (s.phase == Phase::Finishing) {
-        if (s.running) {
-            out.push_back(finish(Outcome::Confirmed));
-        }
+        out.push_back(finish(s, Outcome::Confirmed));
         s.phase = Phase::Done;
-        s.running = false;
     }
 }
 
 void endTick(State &s, Actions &out)
 {
+    if (s.phase != Phase::Finishing) {
+        stopEndTimer(s, out); // a tick already queued when the end phase ended
+        return;
+    }
     if (s.endSends >= Quorvane::kMaxEndSends) {
-        // No answer to any end command: the download is reported complete all the same, with a
-        // notice that the pack did not say so.
-        out.push_back(act(ActionKind::StopEndTimer));
-        s.endTimer = false;
-        const bool finishing = s.phase == Phase::Finishing;
-        if (finishing) {
-            out.push_back(notice(Notice::EndUnconfirmed));
-        }
+        // No answer to any end command: the download is reported complete all the same, and the
+        // notice that the pack did not say so goes above that line.
+        stopEndTimer(s, out);
         out.push_back(act(ActionKind::LogCompleted));
         out.push_back(act(ActionKind::SetProgress, s.packetCount));
-        if (finishing) {
-            if (s.running) {
-                out.push_back(finish(Outcome::Unconfirmed));
-            }
-            s.phase = Phase::Done;
-            s.running = false;
-        }
+        out.push_back(notice(Notice::EndUnconfirmed));
+        out.push_back(finish(s, Outcome::Unconfirmed));
+        s.phase = Phase::Done;
         return;
     }
     out.push_back(act(ActionKind::SendEnd));
     s.pending = eFuncUpgradaEnd;
     ++s.endSends;
-    ++s.endSendsTotal;
+    ++s.totals.endSends;
 }
 
 void stallElapsed(State &s, Actions &out)
@@ -201,22 +191,27 @@ void stallElapsed(State &s, Actions &out)
         return; // disarmed meanwhile
     }
     s.stallTimer = false;
-    if (s.running && s.phase == Phase::Transfer) {
+    if (s.phase == Phase::Transfer && s.packetRepeats < s.retries) {
+        ++s.packetRepeats; // the same packet again, with a fresh deadline
+        ++s.totals.packetRepeats;
+        sendPacket(s, out);
+        return;
+    }
+    if (s.phase == Phase::Transfer) {
         out.push_back(notice(Notice::Stalled, s.packet));
-        out.push_back(finish(Outcome::Stalled));
-        s.running = false;
+        out.push_back(finish(s, Outcome::Stalled));
+        s.phase = Phase::Stalled;
     }
 }
 
 void portGone(State &s, Actions &out, bool lost)
 {
     stopTimers(s, out);
-    if (s.running) {
+    if (s.running()) {
         if (lost) {
             out.push_back(notice(Notice::LinkLost));
         }
-        out.push_back(finish(Outcome::LinkLost));
-        s.running = false;
+        out.push_back(finish(s, Outcome::LinkLost));
     }
     if (s.phase != Phase::Done) {
         s.phase = Phase::Idle;
@@ -226,9 +221,8 @@ void portGone(State &s, Actions &out, bool lost)
 void closing(State &s, Actions &out)
 {
     stopTimers(s, out);
-    if (s.running) {
-        out.push_back(finish(Outcome::Closed));
-        s.running = false;
+    if (s.running()) {
+        out.push_back(finish(s, Outcome::Interrupted));
     }
     s.phase = Phase::Idle;
 }
@@ -236,11 +230,28 @@ void closing(State &s, Actions &out)
 // A download that has reached its outcome is ended for good: no late answer acts on it any more.
 void endForGood(State &s, Actions &out)
 {
-    if (s.running) {
+    if (s.running()) {
         return; // the driver refuses these while a download runs
     }
     stopTimers(s, out);
     s.phase = Phase::Idle;
+}
+
+void reply(State &s, Actions &out)
+{
+    switch (s.pending) {
+    case eFuncUpgradaInit:
+        initAnswered(s, out);
+        break;
+    case eFuncUpgrada:
+        dataAcknowledged(s, out);
+        break;
+    case eFuncUpgradaEnd:
+        endAnswered(s, out);
+        break;
+    default:
+        break; // an empty answer to another command
+    }
 }
 
 } // namespace
@@ -260,8 +271,8 @@ QString outcomeName(Outcome outcome)
         return QStringLiteral("link_lost");
     case Outcome::Restarted:
         return QStringLiteral("restarted");
-    case Outcome::Closed:
-        return QStringLiteral("closed");
+    case Outcome::Interrupted:
+        return QStringLiteral("interrupted");
     }
     return QString();
 }
@@ -280,22 +291,13 @@ Actions step(State &state, const Event &event)
         endTick(state, out);
         break;
     case EventKind::Reply:
-        switch (event.func) {
-        case eFuncUpgradaInit:
-            initAnswered(state, out);
-            break;
-        case eFuncUpgrada:
-            dataAcknowledged(state, out);
-            break;
-        case eFuncUpgradaEnd:
-            endAnswered(state, out);
-            break;
-        default:
-            break;
-        }
+        reply(state, out);
         break;
     case EventKind::OtherReply:
         break; // does not advance the download
+    case EventKind::CommandWritten:
+        state.pending = event.func;
+        break;
     case EventKind::StallElapsed:
         stallElapsed(state, out);
         break;

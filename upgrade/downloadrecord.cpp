@@ -3,10 +3,13 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonValue>
+#include <QLockFile>
 
 namespace Download {
 
 namespace {
+
+constexpr int kRecordLockWaitMs = 2000; // ms to wait for another program's write of the record
 
 QString isoWithOffset(const QDateTime &time)
 {
@@ -15,6 +18,19 @@ QString isoWithOffset(const QDateTime &time)
 }
 
 } // namespace
+
+QString versionSourceName(VersionSource source)
+{
+    switch (source) {
+    case VersionSource::Pack:
+        return QStringLiteral("pack");
+    case VersionSource::ConfigIni:
+        return QStringLiteral("config.ini");
+    case VersionSource::None:
+        break;
+    }
+    return QStringLiteral("none");
+}
 
 double seconds(const Record &record)
 {
@@ -30,7 +46,7 @@ QJsonObject toJson(const Record &record)
     o.insert(QStringLiteral("baud"), record.baud);
     o.insert(QStringLiteral("pack_version"),
              record.packVersion.isNull() ? QJsonValue(QJsonValue::Null) : QJsonValue(record.packVersion));
-    o.insert(QStringLiteral("version_source"), record.versionSource);
+    o.insert(QStringLiteral("version_source"), versionSourceName(record.versionSource));
     o.insert(QStringLiteral("file"), record.file);
     o.insert(QStringLiteral("size"), record.size);
     o.insert(QStringLiteral("sha256"), record.sha256);
@@ -38,6 +54,7 @@ QJsonObject toJson(const Record &record)
     o.insert(QStringLiteral("packets_acknowledged"), static_cast<qint64>(record.packetsAcknowledged));
     o.insert(QStringLiteral("init_sends"), record.initSends);
     o.insert(QStringLiteral("end_sends"), record.endSends);
+    o.insert(QStringLiteral("packet_repeats"), record.packetRepeats);
     o.insert(QStringLiteral("outcome"), record.outcome);
     o.insert(QStringLiteral("seconds"), seconds(record));
     o.insert(QStringLiteral("program_version"), record.programVersion);
@@ -46,8 +63,13 @@ QJsonObject toJson(const Record &record)
 
 bool appendRecord(const QString &path, const Record &record, QString *error)
 {
+    QLockFile lock(path + QStringLiteral(".lock"));
+    if (!lock.tryLock(kRecordLockWaitMs)) {
+        *error = QStringLiteral("%1 is locked by another program").arg(path);
+        return false;
+    }
     QFile file(path);
-    if (!file.open(QIODevice::ReadWrite)) {
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append)) {
         *error = file.errorString();
         return false;
     }
@@ -63,7 +85,8 @@ bool appendRecord(const QString &path, const Record &record, QString *error)
             line.prepend('\n');
         }
     }
-    if (!file.seek(file.size()) || file.write(line) != line.size() || !file.flush()) {
+    // Append mode: the line goes to the end whatever the position.
+    if (file.write(line) != line.size() || !file.flush()) {
         *error = file.errorString();
         return false;
     }

@@ -9,14 +9,24 @@
 
 namespace Download {
 
+// Where the version a download was checked against came from.
+enum class VersionSource
+{
+    Pack,      // the pack reported it on this port
+    ConfigIni, // the window's saved version, from an earlier session
+    None,      // no version at all (the flasher's --unverified)
+};
+// "pack", "config.ini", "none"
+QString versionSourceName(VersionSource source);
+
 struct Record
 {
     QDateTime started;
     QDateTime ended;
     QString port;
     qint32 baud = 0;
-    QString packVersion;   // as reported on this port; null when the pack did not report it
-    QString versionSource; // "pack" or "config.ini"
+    QString packVersion; // as reported on this port; null when the pack did not report it
+    VersionSource versionSource = VersionSource::None;
     QString file;
     qint64 size = 0;
     QString sha256;
@@ -24,6 +34,7 @@ struct Record
     quint32 packetsAcknowledged = 0; // packets the pack acknowledged
     int initSends = 0;
     int endSends = 0;
+    int packetRepeats = 0; // data packets sent again on their stall deadline (--retries, retries=)
     QString outcome;
     QString programVersion;
 };
@@ -34,9 +45,11 @@ double seconds(const Record &record);
 // The object, field by field; times as ISO 8601 with milliseconds and the UTC offset.
 QJsonObject toJson(const Record &record);
 
-// Appends the record as one line. A last line left without its newline (a crash while writing)
-// is closed first, so the new record starts a line of its own. False, with *error set, when the
-// file cannot be opened or written.
+// Appends the record as one line, in one write in append mode while holding the file's lock
+// (path + ".lock"), so records of two programs that finish at once never tear or lose a line. A
+// last line left without its newline (a crash while writing) is closed first, so the new record
+// starts a line of its own. False, with *error set, when the file cannot be locked, opened or
+// written.
 bool appendRecord(const QString &path, const Record &record, QString *error);
 
 // The file name of the record, in the folder of config.ini.

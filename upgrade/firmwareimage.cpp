@@ -1,5 +1,7 @@
 #include "firmwareimage.h"
 
+#include "codec.h"
+
 #include "constants.h"
 
 #include <QCryptographicHash>
@@ -173,6 +175,22 @@ LoadVerdict load(const QString &path, Image *image)
     loaded.sha256Hex = hash.result().toHex();
     *image = std::move(loaded);
     return LoadVerdict::Loaded;
+}
+
+QByteArray dataFrame(const Image &image, quint32 n)
+{
+    if (n >= image.packets) {
+        return QByteArray();
+    }
+    const QByteArray packet =
+        image.body.mid(static_cast<int>(n) * Quorvane::kPacketHexChars, Quorvane::kPacketHexChars);
+    return Codec::buildDataFrame(packet, static_cast<quint16>(n & 0xFFFF), Quorvane::kDataFrameCid2,
+                                 Quorvane::kDataFrameAdr);
+}
+
+QByteArray endFrame(const Image &image)
+{
+    return Codec::buildUpgradeEndFrame(static_cast<quint16>(image.packets & 0xFFFF), image.head8);
 }
 
 } // namespace FirmwareImage

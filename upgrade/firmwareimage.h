@@ -67,6 +67,12 @@ enum class LoadVerdict
     Unreadable, // cannot be opened, or delivered fewer bytes than its size
 };
 
+// The frame of data packet n (0-based) of image: its 2048 bytes, numbered n, as the pack expects
+// them. Empty past the last packet.
+QByteArray dataFrame(const Image &image, quint32 n);
+// The end command of image: its packet count and its head. Empty when the head is not 4 bytes.
+QByteArray endFrame(const Image &image);
+
 // The size check, the read and the padding of "Load File", apart from any window; the version
 // check of the path is the caller's. *image is set only when the verdict is Loaded.
 LoadVerdict load(const QString &path, Image *image);

@@ -360,13 +360,12 @@ void TestWindowShape::initialState()
     QCOMPARE(child<QLineEdit>(w, "leFilePath")->text(), QString());
     QCOMPARE(child<QComboBox>(w, "cbxLanguage")->currentIndex(), 0);
     QVERIFY(MainWindowTestAccess::languageReady(w));
-    QCOMPARE(MainWindowTestAccess::func(w), eFuncNone);
+    const Download::Exchange &exchange = MainWindowTestAccess::exchange(w);
+    QCOMPARE(exchange.state().pending, eFuncNone);
+    QCOMPARE(exchange.parent(), &w);
     QVERIFY(!MainWindowTestAccess::portOpen(w));
     QCOMPARE(MainWindowTestAccess::packLen(w), quint16(4096));
-    QVERIFY(MainWindowTestAccess::initTimer(w) && !MainWindowTestAccess::initTimer(w)->isActive());
-    QVERIFY(MainWindowTestAccess::endTimer(w) && !MainWindowTestAccess::endTimer(w)->isActive());
-    QCOMPARE(MainWindowTestAccess::initTimer(w)->parent(), &w);
-    QCOMPARE(MainWindowTestAccess::endTimer(w)->parent(), &w);
+    QVERIFY(!exchange.state().initTimer && !exchange.state().endTimer && !exchange.state().stallTimer);
     QCOMPARE(MainWindowTestAccess::version(w), QString());
     // Starting up writes no settings file.
     QVERIFY(!QFile::exists(configPath()));

@@ -101,11 +101,9 @@ public:
     // and consumed, with the counters of the simulator set back to zero.
     bool openPort()
     {
+        QSignalSpy versions(&exchange(), &Download::Exchange::versionReported);
         click("btn_openConsole");
-        if (!waitFor([&] { return pack.repliesSent() == 5; }, 5000)) {
-            return false;
-        }
-        if (!waitFor([&] { return MainWindowTestAccess::recv(window).isEmpty(); }, 5000)) {
+        if (!waitFor([&] { return versions.count() == 5; }, 5000)) {
             return false;
         }
         pack.resetCounters();
@@ -165,8 +163,9 @@ public:
         return found;
     }
 
-    QTimer *initTimer() { return MainWindowTestAccess::initTimer(window); }
-    QTimer *endTimer() { return MainWindowTestAccess::endTimer(window); }
+    Download::Exchange &exchange() { return MainWindowTestAccess::exchange(window); }
+    QTimer *initTimer() { return exchange().findChild<QTimer *>(QStringLiteral("initTimer")); }
+    QTimer *endTimer() { return exchange().findChild<QTimer *>(QStringLiteral("endTimer")); }
 
     PackSim::PackSimulator pack;
     MainWindow window;

@@ -84,7 +84,6 @@ void TestDownload::wholeImage()
 // The 16-packet download in detail: frames, words, writes, log lines and timing of the commands.
 void TestDownload::everyFrameAndLine()
 {
-    TraceCapture traces;
     QVERIFY(m_rig->load(32768, 3));
     const qint64 clickMs = m_rig->pack.elapsedMs();
     QVERIFY(startAndFinish());
@@ -104,21 +103,6 @@ void TestDownload::everyFrameAndLine()
         QCOMPARE(data[i].bytes.mid(5, 2),
                  QByteArray::fromHex(QByteArray::number(i, 16).rightJustified(4, '0')));
         QVERIFY(data[i].bytes.mid(13, 2048) == image.mid(4 + 2048 * i, 2048));
-    }
-
-    // Every data frame is handed to the port as nine writes: eight of 256 bytes and one of 18.
-    const QRegularExpression chunkLine(QStringLiteral("^bytesWritten== (\\d+) bytes written (\\d+) "));
-    QList<int> chunks;
-    for (const QString &line : TraceCapture::lines()) {
-        const QRegularExpressionMatch match = chunkLine.match(line);
-        if (match.hasMatch()) {
-            QCOMPARE(match.captured(2).toInt(), 2066);
-            chunks.append(match.captured(1).toInt());
-        }
-    }
-    QCOMPARE(chunks.size(), 16 * 9);
-    for (int i = 0; i < chunks.size(); ++i) {
-        QCOMPARE(chunks[i], i % 9 == 8 ? 18 : 256);
     }
 
     const QList<PackSim::ReceivedFrame> ends = m_rig->frames(Kind::End);
@@ -190,7 +174,7 @@ void TestDownload::silentPackGetsFiveInits()
     }
     QCOMPARE(m_rig->pack.totalCommands(), 5);
     QVERIFY(m_rig->initTimer()->isActive());
-    QCOMPARE(MainWindowTestAccess::initCount(m_rig->window), 5);
+    QCOMPARE(m_rig->exchange().state().initSends, 5);
     // The tick after the fifth send tells the user, once.
     QCOMPARE(m_rig->log()->count(), 1);
     QVERIFY(m_rig->log()->item(0)->text().endsWith(
@@ -228,10 +212,11 @@ void TestDownload::silentEndGetsFourEnds()
     QVERIFY(!m_rig->endTimer()->isActive());
     QCOMPARE(m_rig->progress()->value(), 16);
     QCOMPARE(m_rig->logLines(completedText()), 1);
-    // The completion line stays, with the notice just before it (one row below, the log being
-    // newest first).
-    QVERIFY(m_rig->log()->item(1)->text().endsWith(
-        QStringLiteral("The pack did not confirm the end of the download.")));
+    // The completion line stays, with the notice after it, on top (the log being newest first).
+    QVERIFY(m_rig->log()->item(1)->text().endsWith(completedText()));
+    QVERIFY(m_rig->log()->item(0)->text().endsWith(
+        QStringLiteral("The pack did not confirm the end of the download. Press Get Version to see which "
+                       "firmware it runs.")));
     QCOMPARE(m_rig->pack.imagesWritten(), 4); // every end command closes the image anew
     QVERIFY(m_rig->pack.image() == PackSim::expectedImage(m_rig->fileBytes));
     const QList<QJsonObject> records = DownloadRig::records();
@@ -279,14 +264,13 @@ void TestDownload::infoRepliesDoNotAdvance()
 {
     m_rig->pack.setInfoReplies(true);
     QVERIFY(m_rig->load(32768));
+    QSignalSpy infoReplies(&m_rig->exchange(), &Download::Exchange::infoReply);
     m_rig->click("btnStart");
-    QVERIFY(DownloadRig::waitFor(
-        [&] { return m_rig->pack.repliesSent() == 2 && MainWindowTestAccess::recv(m_rig->window).isEmpty(); },
-        kTimeoutMs)); // both answered and consumed
+    QVERIFY(DownloadRig::waitFor([&] { return infoReplies.count() == 2; }, kTimeoutMs)); // both taken
     QCOMPARE(m_rig->pack.commandCount(Kind::Data), 0);
     QCOMPARE(m_rig->log()->count(), 0);
     QVERIFY(m_rig->initTimer()->isActive());
-    QCOMPARE(MainWindowTestAccess::func(m_rig->window), eFuncUpgradaInit);
+    QCOMPARE(m_rig->exchange().state().pending, eFuncUpgradaInit);
 }
 
 QTEST_MAIN(TestDownload)

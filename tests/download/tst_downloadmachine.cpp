@@ -3,6 +3,8 @@
 #include "constants.h"
 #include "downloadmachine.h"
 
+#include <QRegularExpression>
+#include <QSet>
 #include <QStringList>
 #include <QtTest>
 
@@ -17,6 +19,10 @@ const char *phaseName(Phase phase)
         return "Idle";
     case Phase::Handshake:
         return "Handshake";
+    case Phase::InitExhausted:
+        return "InitExhausted";
+    case Phase::Stalled:
+        return "Stalled";
     case Phase::Transfer:
         return "Transfer";
     case Phase::Finishing:
@@ -97,29 +103,31 @@ QString describe(const Actions &actions)
     return words.join(QLatin1Char(' '));
 }
 
-// "Transfer run pending=4 packet=3 init=0 end=0 timers=s"
+// "Transfer pending=4 packet=3 init=0 end=0 timers=s"
 QString describe(const State &s)
 {
     QString timers;
     timers += s.initTimer ? QStringLiteral("i") : QString();
     timers += s.endTimer ? QStringLiteral("e") : QString();
     timers += s.stallTimer ? QStringLiteral("s") : QString();
-    return QStringLiteral("%1 %2 pending=%3 packet=%4 init=%5 end=%6 timers=%7")
-        .arg(QLatin1String(phaseName(s.phase)), s.running ? QStringLiteral("run") : QStringLiteral("stop"))
-        .arg(static_cast<int>(s.pending))
-        .arg(s.packet)
-        .arg(s.initSends)
-        .arg(s.endSends)
-        .arg(timers);
+    const QString repeats =
+        s.retries > 0 ? QStringLiteral(" repeats=%1/%2").arg(s.packetRepeats).arg(s.retries) : QString();
+    return QStringLiteral("%1 pending=%2 packet=%3 init=%4 end=%5 timers=%6")
+               .arg(QLatin1String(phaseName(s.phase)))
+               .arg(static_cast<int>(s.pending))
+               .arg(s.packet)
+               .arg(s.initSends)
+               .arg(s.endSends)
+               .arg(timers) +
+           repeats;
 }
 
 // A state of a 16-packet image; timers as in describe().
-State st(Phase phase, bool running, E_FUNC pending, int initSends, int endSends, quint32 packet,
-         const char *timers, quint32 count = 16)
+State st(Phase phase, E_FUNC pending, int initSends, int endSends, quint32 packet, const char *timers,
+         quint32 count = 16)
 {
     State s;
     s.phase = phase;
-    s.running = running;
     s.pending = pending;
     s.initSends = initSends;
     s.endSends = endSends;
@@ -129,6 +137,14 @@ State st(Phase phase, bool running, E_FUNC pending, int initSends, int endSends,
     s.initTimer = t.contains('i');
     s.endTimer = t.contains('e');
     s.stallTimer = t.contains('s');
+    return s;
+}
+
+// The same state with `retries` re-sends allowed, `repeats` of them made for the packet in flight.
+State withRetries(State s, int retries, int repeats)
+{
+    s.retries = retries;
+    s.packetRepeats = repeats;
     return s;
 }
 
@@ -173,143 +189,176 @@ void TestDownloadMachine::transition_data()
     const auto Tr = Phase::Transfer;
     const auto Fin = Phase::Finishing;
     const auto Done = Phase::Done;
+    const auto Ex = Phase::InitExhausted;
+    const auto Stl = Phase::Stalled;
 
     // Start
-    QTest::newRow("start from idle") << st(Idle, false, eFuncVersion, 0, 0, 0, "") << ev(S)
+    QTest::newRow("start from idle") << st(Idle, eFuncVersion, 0, 0, 0, "") << ev(S)
                                      << "ClearLog Progress:0 StartInit"
-                                     << "Handshake run pending=6 packet=0 init=0 end=0 timers=i";
+                                     << "Handshake pending=6 packet=0 init=0 end=0 timers=i";
     QTest::newRow("start during transfer restarts it")
-        << st(Tr, true, eFuncUpgrada, 0, 0, 5, "s") << ev(S)
+        << st(Tr, eFuncUpgrada, 0, 0, 5, "s") << ev(S)
         << "Finish:restarted DisarmStall ClearLog Progress:0 StartInit"
-        << "Handshake run pending=4 packet=0 init=0 end=0 timers=i";
-    QTest::newRow("start while finishing keeps the end timer")
-        << st(Fin, true, eFuncUpgradaEnd, 0, 2, 15, "e") << ev(S)
-        << "Finish:restarted ClearLog Progress:0 StartInit"
-        << "Handshake run pending=5 packet=0 init=0 end=0 timers=ie";
+        << "Handshake pending=4 packet=0 init=0 end=0 timers=i";
+    // The old end timer must not tick on into the new download.
+    QTest::newRow("start while finishing stops the end timer")
+        << st(Fin, eFuncUpgradaEnd, 0, 2, 15, "e") << ev(S)
+        << "Finish:restarted StopEnd ClearLog Progress:0 StartInit"
+        << "Handshake pending=5 packet=0 init=0 end=0 timers=i";
+    QTest::newRow("start after an unanswered init")
+        << st(Ex, eFuncUpgradaInit, 5, 0, 0, "i") << ev(S) << "StopInit ClearLog Progress:0 StartInit"
+        << "Handshake pending=3 packet=0 init=0 end=0 timers=i";
     QTest::newRow("start after a stall records nothing more")
-        << st(Tr, false, eFuncUpgrada, 0, 0, 9, "") << ev(S) << "ClearLog Progress:0 StartInit"
-        << "Handshake run pending=4 packet=0 init=0 end=0 timers=i";
+        << st(Stl, eFuncUpgrada, 0, 0, 9, "") << ev(S) << "ClearLog Progress:0 StartInit"
+        << "Handshake pending=4 packet=0 init=0 end=0 timers=i";
     QTest::newRow("start after completion")
-        << st(Done, false, eFuncUpgradaEnd, 0, 1, 15, "") << ev(S) << "ClearLog Progress:0 StartInit"
-        << "Handshake run pending=5 packet=0 init=0 end=0 timers=i";
+        << st(Done, eFuncUpgradaEnd, 0, 1, 15, "") << ev(S) << "ClearLog Progress:0 StartInit"
+        << "Handshake pending=5 packet=0 init=0 end=0 timers=i";
 
     // Init ticks
-    QTest::newRow("first init tick") << st(Hs, true, eFuncVersion, 0, 0, 0, "i") << ev(I) << "SendInit"
-                                     << "Handshake run pending=3 packet=0 init=1 end=0 timers=i";
-    QTest::newRow("fifth init tick") << st(Hs, true, eFuncUpgradaInit, 4, 0, 0, "i") << ev(I) << "SendInit"
-                                     << "Handshake run pending=3 packet=0 init=5 end=0 timers=i";
+    QTest::newRow("first init tick") << st(Hs, eFuncVersion, 0, 0, 0, "i") << ev(I) << "SendInit"
+                                     << "Handshake pending=3 packet=0 init=1 end=0 timers=i";
+    QTest::newRow("fifth init tick") << st(Hs, eFuncUpgradaInit, 4, 0, 0, "i") << ev(I) << "SendInit"
+                                     << "Handshake pending=3 packet=0 init=5 end=0 timers=i";
     QTest::newRow("tick after the fifth: notice, timer keeps ticking")
-        << st(Hs, true, eFuncUpgradaInit, 5, 0, 0, "i") << ev(I)
-        << "Notice:init_unanswered Finish:init_unanswered"
-        << "Handshake stop pending=3 packet=0 init=5 end=0 timers=i";
+        << st(Hs, eFuncUpgradaInit, 5, 0, 0, "i") << ev(I) << "Notice:init_unanswered Finish:init_unanswered"
+        << "InitExhausted pending=3 packet=0 init=5 end=0 timers=i";
     QTest::newRow("later ticks of an exhausted handshake")
-        << st(Hs, false, eFuncUpgradaInit, 5, 0, 0, "i") << ev(I) << ""
-        << "Handshake stop pending=3 packet=0 init=5 end=0 timers=i";
+        << st(Ex, eFuncUpgradaInit, 5, 0, 0, "i") << ev(I) << ""
+        << "InitExhausted pending=3 packet=0 init=5 end=0 timers=i";
+    QTest::newRow("init tick queued before the init answer")
+        << st(Tr, eFuncUpgrada, 0, 0, 3, "s") << ev(I) << ""
+        << "Transfer pending=4 packet=3 init=0 end=0 timers=s";
 
     // Init answer
-    QTest::newRow("init answer sends packet 0") << st(Hs, true, eFuncUpgradaInit, 2, 0, 0, "i")
+    QTest::newRow("init answer sends packet 0") << st(Hs, eFuncUpgradaInit, 2, 0, 0, "i")
                                                 << ev(R, eFuncUpgradaInit) << "StopInit SendPacket:0 ArmStall"
-                                                << "Transfer run pending=4 packet=0 init=0 end=0 timers=s";
+                                                << "Transfer pending=4 packet=0 init=0 end=0 timers=s";
     QTest::newRow("late init answer after the notice")
-        << st(Hs, false, eFuncUpgradaInit, 5, 0, 0, "i") << ev(R, eFuncUpgradaInit)
+        << st(Ex, eFuncUpgradaInit, 5, 0, 0, "i") << ev(R, eFuncUpgradaInit)
         << "StopInit SendPacket:0 ArmStall"
-        << "Transfer run pending=4 packet=0 init=0 end=0 timers=s";
+        << "Transfer pending=4 packet=0 init=0 end=0 timers=s";
     QTest::newRow("init answer with no image sends nothing")
-        << st(Hs, true, eFuncUpgradaInit, 1, 0, 0, "i", 0) << ev(R, eFuncUpgradaInit) << "StopInit"
-        << "Transfer run pending=3 packet=0 init=0 end=0 timers=";
+        << st(Hs, eFuncUpgradaInit, 1, 0, 0, "i", 0) << ev(R, eFuncUpgradaInit) << "StopInit"
+        << "Transfer pending=3 packet=0 init=0 end=0 timers=";
     QTest::newRow("init answer to a download ended for good")
-        << st(Idle, false, eFuncUpgradaInit, 5, 0, 0, "") << ev(R, eFuncUpgradaInit) << ""
-        << "Idle stop pending=3 packet=0 init=5 end=0 timers=";
+        << st(Idle, eFuncUpgradaInit, 5, 0, 0, "") << ev(R, eFuncUpgradaInit) << ""
+        << "Idle pending=3 packet=0 init=5 end=0 timers=";
 
     // Data acknowledgements
-    QTest::newRow("ack sends the next packet") << st(Tr, true, eFuncUpgrada, 0, 0, 3, "s")
-                                               << ev(R, eFuncUpgrada) << "DisarmStall SendPacket:4 ArmStall"
-                                               << "Transfer run pending=4 packet=4 init=0 end=0 timers=s";
+    QTest::newRow("ack sends the next packet")
+        << st(Tr, eFuncUpgrada, 0, 0, 3, "s") << ev(R, eFuncUpgrada) << "DisarmStall SendPacket:4 ArmStall"
+        << "Transfer pending=4 packet=4 init=0 end=0 timers=s";
     QTest::newRow("ack of the last packet starts the end timer")
-        << st(Tr, true, eFuncUpgrada, 0, 3, 15, "s") << ev(R, eFuncUpgrada) << "DisarmStall StartEnd"
-        << "Finishing run pending=4 packet=15 init=0 end=0 timers=e";
+        << st(Tr, eFuncUpgrada, 0, 3, 15, "s") << ev(R, eFuncUpgrada) << "DisarmStall StartEnd"
+        << "Finishing pending=4 packet=15 init=0 end=0 timers=e";
     QTest::newRow("repeated last ack restarts the end timer")
-        << st(Fin, true, eFuncUpgrada, 0, 0, 15, "e") << ev(R, eFuncUpgrada) << "StartEnd"
-        << "Finishing run pending=4 packet=15 init=0 end=0 timers=e";
-    QTest::newRow("ack in the second after Start is a data ack")
-        << st(Hs, true, eFuncUpgrada, 0, 0, 0, "i") << ev(R, eFuncUpgrada) << "SendPacket:1 ArmStall"
-        << "Handshake run pending=4 packet=1 init=0 end=0 timers=is";
+        << st(Fin, eFuncUpgrada, 0, 0, 15, "e") << ev(R, eFuncUpgrada) << "StartEnd"
+        << "Finishing pending=4 packet=15 init=0 end=0 timers=e";
+    QTest::newRow("late ack of the old download in the second after Start")
+        << st(Hs, eFuncUpgrada, 0, 0, 0, "i") << ev(R) << ""
+        << "Handshake pending=4 packet=0 init=0 end=0 timers=i";
     QTest::newRow("late ack after a stall goes on")
-        << st(Tr, false, eFuncUpgrada, 0, 0, 7, "") << ev(R, eFuncUpgrada) << "SendPacket:8 ArmStall"
-        << "Transfer run pending=4 packet=8 init=0 end=0 timers=s";
+        << st(Stl, eFuncUpgrada, 0, 0, 7, "") << ev(R, eFuncUpgrada) << "SendPacket:8 ArmStall"
+        << "Transfer pending=4 packet=8 init=0 end=0 timers=s";
     QTest::newRow("ack to a download ended for good")
-        << st(Idle, false, eFuncUpgrada, 0, 0, 7, "") << ev(R, eFuncUpgrada) << ""
-        << "Idle stop pending=4 packet=7 init=0 end=0 timers=";
+        << st(Idle, eFuncUpgrada, 0, 0, 7, "") << ev(R, eFuncUpgrada) << ""
+        << "Idle pending=4 packet=7 init=0 end=0 timers=";
 
     // End ticks and answer
     QTest::newRow("end tick sends the end command")
-        << st(Fin, true, eFuncUpgrada, 0, 0, 15, "e") << ev(E) << "SendEnd"
-        << "Finishing run pending=5 packet=15 init=0 end=1 timers=e";
-    QTest::newRow("fifth end tick: unconfirmed") << st(Fin, true, eFuncUpgradaEnd, 0, 4, 15, "e") << ev(E)
-                                                 << "StopEnd Notice:end_unconfirmed LogCompleted Progress:16 "
+        << st(Fin, eFuncUpgrada, 0, 0, 15, "e") << ev(E) << "SendEnd"
+        << "Finishing pending=5 packet=15 init=0 end=1 timers=e";
+    QTest::newRow("fifth end tick: unconfirmed") << st(Fin, eFuncUpgradaEnd, 0, 4, 15, "e") << ev(E)
+                                                 << "StopEnd LogCompleted Progress:16 Notice:end_unconfirmed "
                                                     "Finish:unconfirmed"
-                                                 << "Done stop pending=5 packet=15 init=0 end=4 timers=";
-    QTest::newRow("end answer confirms")
-        << st(Fin, true, eFuncUpgradaEnd, 0, 2, 15, "e") << ev(R, eFuncUpgradaEnd)
-        << "StopEnd Progress:16 LogCompleted Finish:confirmed"
-        << "Done stop pending=5 packet=15 init=0 end=2 timers=";
-    QTest::newRow("second end answer logs again") << st(Done, false, eFuncUpgradaEnd, 0, 2, 15, "")
-                                                  << ev(R, eFuncUpgradaEnd) << "Progress:16 LogCompleted"
-                                                  << "Done stop pending=5 packet=15 init=0 end=2 timers=";
+                                                 << "Done pending=5 packet=15 init=0 end=4 timers=";
+    QTest::newRow("end answer confirms") << st(Fin, eFuncUpgradaEnd, 0, 2, 15, "e") << ev(R, eFuncUpgradaEnd)
+                                         << "StopEnd Progress:16 LogCompleted Finish:confirmed"
+                                         << "Done pending=5 packet=15 init=0 end=2 timers=";
+    QTest::newRow("second end answer logs again")
+        << st(Done, eFuncUpgradaEnd, 0, 2, 15, "") << ev(R, eFuncUpgradaEnd) << "Progress:16 LogCompleted"
+        << "Done pending=5 packet=15 init=0 end=2 timers=";
+    QTest::newRow("end answer during a new handshake completes nothing")
+        << st(Hs, eFuncUpgradaEnd, 0, 0, 0, "i") << ev(R) << ""
+        << "Handshake pending=5 packet=0 init=0 end=0 timers=i";
+    QTest::newRow("end answer after a stall completes nothing")
+        << st(Stl, eFuncUpgradaEnd, 0, 0, 7, "") << ev(R) << ""
+        << "Stalled pending=5 packet=7 init=0 end=0 timers=";
+    QTest::newRow("end tick outside the end phase stops its timer")
+        << st(Hs, eFuncUpgradaInit, 1, 0, 0, "ie") << ev(E) << "StopEnd"
+        << "Handshake pending=3 packet=0 init=1 end=0 timers=i";
+    QTest::newRow("end tick after completion sends nothing")
+        << st(Done, eFuncUpgradaEnd, 0, 2, 15, "") << ev(E) << ""
+        << "Done pending=5 packet=15 init=0 end=2 timers=";
     QTest::newRow("end answer to a download ended for good")
-        << st(Idle, false, eFuncUpgradaEnd, 0, 2, 15, "") << ev(R, eFuncUpgradaEnd) << ""
-        << "Idle stop pending=5 packet=15 init=0 end=2 timers=";
+        << st(Idle, eFuncUpgradaEnd, 0, 2, 15, "") << ev(R, eFuncUpgradaEnd) << ""
+        << "Idle pending=5 packet=15 init=0 end=2 timers=";
 
     // Stall deadline
-    QTest::newRow("stall deadline") << st(Tr, true, eFuncUpgrada, 0, 0, 7, "s") << ev(EventKind::StallElapsed)
+    QTest::newRow("stall deadline") << st(Tr, eFuncUpgrada, 0, 0, 7, "s") << ev(EventKind::StallElapsed)
                                     << "Notice:stalled:7 Finish:stalled"
-                                    << "Transfer stop pending=4 packet=7 init=0 end=0 timers=";
+                                    << "Stalled pending=4 packet=7 init=0 end=0 timers=";
+    QTest::newRow("stall deadline with a retry left: the same packet again")
+        << withRetries(st(Tr, eFuncUpgrada, 0, 0, 7, "s"), 2, 1) << ev(EventKind::StallElapsed)
+        << "SendPacket:7 ArmStall"
+        << "Transfer pending=4 packet=7 init=0 end=0 timers=s repeats=2/2";
+    QTest::newRow("stall deadline with the retries used up")
+        << withRetries(st(Tr, eFuncUpgrada, 0, 0, 7, "s"), 2, 2) << ev(EventKind::StallElapsed)
+        << "Notice:stalled:7 Finish:stalled"
+        << "Stalled pending=4 packet=7 init=0 end=0 timers= repeats=2/2";
+    QTest::newRow("acknowledgement of a repeat: the next packet has every retry again")
+        << withRetries(st(Tr, eFuncUpgrada, 0, 0, 7, "s"), 2, 2) << ev(R, eFuncUpgrada)
+        << "DisarmStall SendPacket:8 ArmStall"
+        << "Transfer pending=4 packet=8 init=0 end=0 timers=s repeats=0/2";
     QTest::newRow("stall deadline already disarmed")
-        << st(Tr, true, eFuncUpgrada, 0, 0, 7, "") << ev(EventKind::StallElapsed) << ""
-        << "Transfer run pending=4 packet=7 init=0 end=0 timers=";
+        << st(Tr, eFuncUpgrada, 0, 0, 7, "") << ev(EventKind::StallElapsed) << ""
+        << "Transfer pending=4 packet=7 init=0 end=0 timers=";
 
     // The port goes
     QTest::newRow("link lost during transfer")
-        << st(Tr, true, eFuncUpgrada, 0, 0, 7, "s") << ev(EventKind::LinkLost)
+        << st(Tr, eFuncUpgrada, 0, 0, 7, "s") << ev(EventKind::LinkLost)
         << "DisarmStall Notice:link_lost Finish:link_lost"
-        << "Idle stop pending=4 packet=7 init=0 end=0 timers=";
+        << "Idle pending=4 packet=7 init=0 end=0 timers=";
     QTest::newRow("link lost during the handshake")
-        << st(Hs, true, eFuncUpgradaInit, 2, 0, 0, "i") << ev(EventKind::LinkLost)
+        << st(Hs, eFuncUpgradaInit, 2, 0, 0, "i") << ev(EventKind::LinkLost)
         << "StopInit Notice:link_lost Finish:link_lost"
-        << "Idle stop pending=3 packet=0 init=2 end=0 timers=";
+        << "Idle pending=3 packet=0 init=2 end=0 timers=";
     QTest::newRow("port closed by the user while finishing")
-        << st(Fin, true, eFuncUpgradaEnd, 0, 1, 15, "e") << ev(EventKind::PortClosed)
-        << "StopEnd Finish:link_lost"
-        << "Idle stop pending=5 packet=15 init=0 end=1 timers=";
+        << st(Fin, eFuncUpgradaEnd, 0, 1, 15, "e") << ev(EventKind::PortClosed) << "StopEnd Finish:link_lost"
+        << "Idle pending=5 packet=15 init=0 end=1 timers=";
     QTest::newRow("link lost after a stall")
-        << st(Tr, false, eFuncUpgrada, 0, 0, 7, "") << ev(EventKind::LinkLost) << ""
-        << "Idle stop pending=4 packet=7 init=0 end=0 timers=";
+        << st(Stl, eFuncUpgrada, 0, 0, 7, "") << ev(EventKind::LinkLost) << ""
+        << "Idle pending=4 packet=7 init=0 end=0 timers=";
     QTest::newRow("link lost with nothing running")
-        << st(Done, false, eFuncUpgradaEnd, 0, 1, 15, "") << ev(EventKind::LinkLost) << ""
-        << "Done stop pending=5 packet=15 init=0 end=1 timers=";
+        << st(Done, eFuncUpgradaEnd, 0, 1, 15, "") << ev(EventKind::LinkLost) << ""
+        << "Done pending=5 packet=15 init=0 end=1 timers=";
 
     // Closing, a new image, a version query, other replies
     QTest::newRow("closing while running")
-        << st(Tr, true, eFuncUpgrada, 0, 0, 7, "s") << ev(EventKind::Closing) << "DisarmStall Finish:closed"
-        << "Idle stop pending=4 packet=7 init=0 end=0 timers=";
+        << st(Tr, eFuncUpgrada, 0, 0, 7, "s") << ev(EventKind::Closing) << "DisarmStall Finish:interrupted"
+        << "Idle pending=4 packet=7 init=0 end=0 timers=";
     QTest::newRow("closing with nothing running")
-        << st(Idle, false, eFuncNone, 0, 0, 0, "") << ev(EventKind::Closing) << ""
-        << "Idle stop pending=0 packet=0 init=0 end=0 timers=";
+        << st(Idle, eFuncNone, 0, 0, 0, "") << ev(EventKind::Closing) << ""
+        << "Idle pending=0 packet=0 init=0 end=0 timers=";
     QTest::newRow("new image after an unanswered init")
-        << st(Hs, false, eFuncUpgradaInit, 5, 0, 0, "i") << ev(EventKind::ImageChanged) << "StopInit"
-        << "Idle stop pending=3 packet=0 init=5 end=0 timers=";
+        << st(Ex, eFuncUpgradaInit, 5, 0, 0, "i") << ev(EventKind::ImageChanged) << "StopInit"
+        << "Idle pending=3 packet=0 init=5 end=0 timers=";
     QTest::newRow("new image refused while running")
-        << st(Tr, true, eFuncUpgrada, 0, 0, 7, "s") << ev(EventKind::ImageChanged) << ""
-        << "Transfer run pending=4 packet=7 init=0 end=0 timers=s";
+        << st(Tr, eFuncUpgrada, 0, 0, 7, "s") << ev(EventKind::ImageChanged) << ""
+        << "Transfer pending=4 packet=7 init=0 end=0 timers=s";
     QTest::newRow("version query after a stall")
-        << st(Tr, false, eFuncUpgrada, 0, 0, 7, "") << ev(EventKind::VersionQuery) << ""
-        << "Idle stop pending=4 packet=7 init=0 end=0 timers=";
+        << st(Stl, eFuncUpgrada, 0, 0, 7, "") << ev(EventKind::VersionQuery) << ""
+        << "Idle pending=4 packet=7 init=0 end=0 timers=";
     QTest::newRow("reply that does not advance")
-        << st(Tr, true, eFuncUpgrada, 0, 0, 7, "s") << ev(EventKind::OtherReply) << ""
-        << "Transfer run pending=4 packet=7 init=0 end=0 timers=s";
+        << st(Tr, eFuncUpgrada, 0, 0, 7, "s") << ev(EventKind::OtherReply) << ""
+        << "Transfer pending=4 packet=7 init=0 end=0 timers=s";
+    QTest::newRow("a command of the driver's own is pending next")
+        << st(Idle, eFuncUpgradaEnd, 0, 0, 0, "") << ev(EventKind::CommandWritten, eFuncVersion) << ""
+        << "Idle pending=6 packet=0 init=0 end=0 timers=";
     QTest::newRow("empty reply to another command")
-        << st(Tr, true, eFuncVersion, 0, 0, 7, "s") << ev(R, eFuncVersion) << ""
-        << "Transfer run pending=6 packet=7 init=0 end=0 timers=s";
+        << st(Tr, eFuncVersion, 0, 0, 7, "s") << ev(R, eFuncVersion) << ""
+        << "Transfer pending=6 packet=7 init=0 end=0 timers=s";
 }
 
 void TestDownloadMachine::transition()
@@ -356,22 +405,32 @@ void TestDownloadMachine::checkStart()
 void TestDownloadMachine::wholeExchange_data()
 {
     QTest::addColumn<quint32>("packets");
-    QTest::addColumn<QString>("silent"); // "init", "end", "data:N"
+    QTest::addColumn<QString>("silent"); // "init", "end", "data:N", "once:N" (only its first copy)
     QTest::addColumn<QString>("transcript");
     QTest::addColumn<QString>("outcome");
+    QTest::addColumn<int>("retries");
 
     QTest::newRow("three packets, all answered") << 3u << ""
                                                  << "init p0 p1 p2 end"
-                                                 << "confirmed";
+                                                 << "confirmed" << 0;
     QTest::newRow("pack never answers init") << 2u << "init"
                                              << "init init init init init"
-                                             << "init_unanswered";
+                                             << "init_unanswered" << 0;
     QTest::newRow("pack never answers end") << 2u << "end"
                                             << "init p0 p1 end end end end"
-                                            << "unconfirmed";
+                                            << "unconfirmed" << 0;
     QTest::newRow("pack silent at packet 1") << 4u << "data:1"
                                              << "init p0 p1"
-                                             << "stalled";
+                                             << "stalled" << 0;
+    QTest::newRow("an answer lost once, one retry") << 3u << "once:1"
+                                                    << "init p0 p1 p1 p2 end"
+                                                    << "confirmed" << 1;
+    QTest::newRow("an answer lost once, no retry") << 3u << "once:1"
+                                                   << "init p0 p1"
+                                                   << "stalled" << 0;
+    QTest::newRow("pack silent at packet 1, two retries") << 4u << "data:1"
+                                                          << "init p0 p1 p1 p1"
+                                                          << "stalled" << 2;
 }
 
 void TestDownloadMachine::wholeExchange()
@@ -380,9 +439,12 @@ void TestDownloadMachine::wholeExchange()
     QFETCH(QString, silent);
     QFETCH(QString, transcript);
     QFETCH(QString, outcome);
+    QFETCH(int, retries);
 
     State s;
     s.packetCount = packets;
+    s.retries = retries;
+    bool lostOnce = false;
     QStringList line;
     QString reached;
     QList<Event> queue{ev(EventKind::Start)};
@@ -400,6 +462,10 @@ void TestDownloadMachine::wholeExchange()
                 } else if (a.kind == ActionKind::SendPacket) {
                     line << QStringLiteral("p%1").arg(a.value);
                     answered = silent != QStringLiteral("data:%1").arg(a.value);
+                    if (silent == QStringLiteral("once:%1").arg(a.value) && !lostOnce) {
+                        answered = false;
+                        lostOnce = true;
+                    }
                 } else if (a.kind == ActionKind::SendEnd) {
                     line << QStringLiteral("end");
                     answered = silent != QLatin1String("end");
@@ -423,7 +489,9 @@ void TestDownloadMachine::wholeExchange()
     }
     QCOMPARE(line.join(QLatin1Char(' ')), transcript);
     QCOMPARE(reached, outcome);
-    QVERIFY(!s.running);
+    const QStringList sent = line.filter(QRegularExpression(QStringLiteral("^p")));
+    QCOMPARE(s.totals.packetRepeats, sent.size() - QSet<QString>(sent.begin(), sent.end()).size());
+    QVERIFY(!s.running());
 }
 
 void TestDownloadMachine::totalsForTheRecord()
@@ -435,16 +503,31 @@ void TestDownloadMachine::totalsForTheRecord()
         step(s, ev(EventKind::InitTick));
     }
     step(s, ev(EventKind::Reply, eFuncUpgradaInit));
-    QCOMPARE(s.initSends, 0);      // the counter of the handshake starts again ...
-    QCOMPARE(s.initSendsTotal, 3); // ... the record's does not
+    QCOMPARE(s.initSends, 0);        // the counter of the handshake starts again ...
+    QCOMPARE(s.totals.initSends, 3); // ... the record's does not
     step(s, ev(EventKind::Reply, eFuncUpgrada));
     step(s, ev(EventKind::Reply, eFuncUpgrada));
     step(s, ev(EventKind::EndTick));
     step(s, ev(EventKind::EndTick));
     step(s, ev(EventKind::Reply, eFuncUpgradaEnd));
-    QCOMPARE(s.endSendsTotal, 2);
-    QCOMPARE(s.packetsAcknowledged, 2u);
+    QCOMPARE(s.totals.endSends, 2);
+    QCOMPARE(s.totals.packetsAcknowledged, 2u);
     QCOMPARE(s.phase, Phase::Done);
+
+    // A restart records what the ended download did, not the fresh counts of the new one.
+    s.packetCount = 40;
+    step(s, ev(EventKind::Start));
+    step(s, ev(EventKind::InitTick));
+    step(s, ev(EventKind::Reply));
+    for (int i = 0; i < 32; ++i) {
+        step(s, ev(EventKind::Reply));
+    }
+    const Actions restart = step(s, ev(EventKind::Start));
+    QCOMPARE(restart.front().kind, ActionKind::Finish);
+    QCOMPARE(restart.front().outcome, Outcome::Restarted);
+    QCOMPARE(restart.front().totals.packetsAcknowledged, 32u);
+    QCOMPARE(restart.front().totals.initSends, 1);
+    QCOMPARE(s.totals.packetsAcknowledged, 0u);
 }
 
 QTEST_APPLESS_MAIN(TestDownloadMachine)

@@ -94,7 +94,7 @@ void TestDownloadOutcomes::refusalsWhileRunning()
     QCOMPARE(boxes[1].text, QStringLiteral("A download is running. Load a file when it has finished."));
     QCOMPARE(boxes[2].text, QStringLiteral("A download is running. Close the window anyway?"));
     QVERIFY(m_rig->window.isVisible());
-    QCOMPARE(MainWindowTestAccess::func(m_rig->window), eFuncUpgrada);
+    QCOMPARE(m_rig->exchange().state().pending, eFuncUpgrada);
     QVERIFY(MainWindowTestAccess::image(m_rig->window) == image);
     QCOMPARE(m_rig->pack.totalCommands(), commands);
 
@@ -102,7 +102,7 @@ void TestDownloadOutcomes::refusalsWhileRunning()
     QVERIFY(m_rig->window.close());
     QCOMPARE(DownloadRig::records().size(), 1);
     QCOMPARE(DownloadRig::records().first().value(QStringLiteral("outcome")).toString(),
-             QStringLiteral("closed"));
+             QStringLiteral("interrupted"));
 }
 
 // The version in use came from config.ini (the pack does not answer the query): Start asks, No
@@ -148,7 +148,7 @@ void TestDownloadOutcomes::adapterPulledDuringDownload()
                        "and press Start DownLoad again.");
     QVERIFY(DownloadRig::waitFor([&] { return lastLine(*m_rig).endsWith(notice); }, kTimeoutMs));
     QVERIFY(!MainWindowTestAccess::portOpen(m_rig->window));
-    QVERIFY(!MainWindowTestAccess::download(m_rig->window).running);
+    QVERIFY(!m_rig->exchange().running());
     QCOMPARE(DownloadRig::records().size(), 1);
     QCOMPARE(DownloadRig::records().first().value(QStringLiteral("outcome")).toString(),
              QStringLiteral("link_lost"));

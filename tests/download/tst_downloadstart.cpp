@@ -1,7 +1,6 @@
 // Start's checks and the rows of the download's transition table that a clean run never visits:
-// Start with the port closed, after the path was edited, with no image, during a transfer; a
-// repeated acknowledgement of the last packet; an end reply while idle; the port closed while the
-// end command is still due.
+// Start with the port closed, after the path was edited, with no image, during a transfer and
+// during the end phase; the port closed while the end command is still due.
 #include "downloadrig.h"
 
 #include <QSignalSpy>
@@ -21,8 +20,7 @@ private slots:
     void pathEditedAfterLoad();
     void noImageLoaded();
     void startDuringTransfer();
-    void repeatedLastAcknowledgement();
-    void endReplyWhileIdle();
+    void startAgainDuringEndPhase();
     void closingThePortStopsTheDownload();
 };
 
@@ -66,7 +64,7 @@ void TestDownloadStart::noImageLoaded()
     QCOMPARE(m_rig->answerer.boxes().first().title, QStringLiteral("Warning"));
     QCOMPARE(m_rig->answerer.boxes().first().text, QStringLiteral("Please load a firmware file first!"));
     QVERIFY(!m_rig->initTimer()->isActive());
-    QVERIFY(!MainWindowTestAccess::download(m_rig->window).running);
+    QVERIFY(!m_rig->exchange().running());
 }
 
 void TestDownloadStart::startDuringTransfer()
@@ -75,17 +73,17 @@ void TestDownloadStart::startDuringTransfer()
     QVERIFY(m_rig->load(32768, 4));
     m_rig->click("btnStart");
     QVERIFY(DownloadRig::waitFor([&] { return m_rig->pack.commandCount(Kind::Data) == 5; }, kTimeoutMs));
-    QCOMPARE(MainWindowTestAccess::packetId(m_rig->window), 4u);
+    QCOMPARE(m_rig->exchange().state().packet, 4u);
     QCOMPARE(m_rig->log()->count(), 5);
 
     QSignalSpy ticks(m_rig->initTimer(), &QTimer::timeout);
     m_rig->click("btnStart");
     QCOMPARE(m_rig->log()->count(), 0);
     QCOMPARE(m_rig->progress()->value(), 0);
-    QCOMPARE(MainWindowTestAccess::packetId(m_rig->window), 0u);
+    QCOMPARE(m_rig->exchange().state().packet, 0u);
     QVERIFY(m_rig->initTimer()->isActive());
-    // Until the first init goes out, a reply still counts as a data acknowledgement.
-    QCOMPARE(MainWindowTestAccess::func(m_rig->window), eFuncUpgrada);
+    // The old download is over: a late acknowledgement of its packet 4 would send nothing now.
+    QVERIFY(!m_rig->endTimer()->isActive());
 
     m_rig->watchCompletion();
     QVERIFY(DownloadRig::waitFor([&] { return m_rig->completions == 1; }, kTimeoutMs));
@@ -96,46 +94,43 @@ void TestDownloadStart::startDuringTransfer()
     QCOMPARE(m_rig->logLines(QStringLiteral("Sent package")), 16);
 }
 
-void TestDownloadStart::repeatedLastAcknowledgement()
+// A pack that does not answer the end command, and Start pressed again while the end commands go
+// out: the old download ends there, end timer and all. No end command goes out inside the new one
+// (where an acknowledgement would be taken for its answer and the window would report completion
+// after a few packets); the new one completes on its own replies only.
+void TestDownloadStart::startAgainDuringEndPhase()
 {
     m_rig->pack.setNoEndReply(true);
     QVERIFY(m_rig->load(32768));
+    QSignalSpy finished(&m_rig->exchange(), &Download::Exchange::finished);
     m_rig->click("btnStart");
-    QVERIFY(DownloadRig::waitFor([&] { return m_rig->endTimer()->isActive(); }, kTimeoutMs));
-    QCOMPARE(MainWindowTestAccess::func(m_rig->window), eFuncUpgrada);
     QVERIFY(DownloadRig::waitFor([&] { return m_rig->pack.commandCount(Kind::End) == 1; }, kTimeoutMs));
-    QCOMPARE(MainWindowTestAccess::endCount(m_rig->window), 1);
 
-    // The last packet acknowledged once more (as a pack repeating itself would): the end timer
-    // starts over, the end count is back to 0, no data frame and no log line follow.
-    MainWindowTestAccess::func(m_rig->window) = eFuncUpgrada;
-    const int lines = m_rig->log()->count();
-    MainWindowTestAccess::firmwareUpgrad(m_rig->window, eFuncUpgrada);
-    QVERIFY(m_rig->endTimer()->isActive());
-    QCOMPARE(MainWindowTestAccess::endCount(m_rig->window), 0);
-    QCOMPARE(MainWindowTestAccess::packetId(m_rig->window), 15u);
-    QCOMPARE(m_rig->log()->count(), lines);
-
+    QList<Kind> after;
+    QObject::connect(&m_rig->pack, &PackSim::PackSimulator::commandReceived, &m_rig->pack,
+                     [&after](Kind kind) { after.append(kind); });
     m_rig->watchCompletion();
-    QVERIFY(DownloadRig::waitFor([&] { return m_rig->completions == 1; }, kTimeoutMs));
-    QCOMPARE(m_rig->pack.commandCount(Kind::End), 1 + 4);
-    QCOMPARE(m_rig->pack.commandCount(Kind::Data), 16);
-}
-
-void TestDownloadStart::endReplyWhileIdle()
-{
-    QVERIFY(m_rig->load(32768));
-    m_rig->watchCompletion();
+    m_rig->pack.setNoEndReply(false);
     m_rig->click("btnStart");
-    QVERIFY(DownloadRig::waitFor([&] { return m_rig->completions == 1; }, kTimeoutMs));
-    m_rig->progress()->setValue(3);
-
-    MainWindowTestAccess::firmwareUpgrad(m_rig->window, eFuncUpgradaEnd);
-    QCOMPARE(m_rig->completions, 2);
-    QCOMPARE(m_rig->logLines(QStringLiteral(":  Update completed")), 2);
-    QCOMPARE(m_rig->progress()->value(), 16);
     QVERIFY(!m_rig->endTimer()->isActive());
-    QVERIFY(!m_rig->initTimer()->isActive());
+    QVERIFY(DownloadRig::waitFor([&] { return m_rig->completions == 1; }, kTimeoutMs));
+
+    // Init, the 16 packets, then the end command that the pack answers.
+    QCOMPARE(after.size(), 1 + 16 + 1);
+    QCOMPARE(after.first(), Kind::Init);
+    QCOMPARE(after.count(Kind::Data), 16);
+    QCOMPARE(after.last(), Kind::End);
+    QCOMPARE(m_rig->logLines(sentText(15, 16)), 1);
+    QVERIFY(m_rig->pack.image() == PackSim::expectedImage(m_rig->fileBytes));
+
+    // The first download's record counts what it did before the restart.
+    QCOMPARE(finished.count(), 2);
+    const auto first = finished.at(0).at(0).value<Download::Record>();
+    QCOMPARE(first.outcome, QStringLiteral("restarted"));
+    QCOMPARE(first.packetsAcknowledged, 16u);
+    QCOMPARE(first.initSends, 1);
+    QCOMPARE(first.endSends, 1);
+    QCOMPARE(finished.at(1).at(0).value<Download::Record>().outcome, QStringLiteral("confirmed"));
 }
 
 void TestDownloadStart::closingThePortStopsTheDownload()

@@ -23,7 +23,7 @@ Download::Record sampleRecord()
     r.ended = r.started.addMSecs(12345);
     r.port = QStringLiteral("/dev/ttyUSB0");
     r.baud = 115200;
-    r.versionSource = QStringLiteral("config.ini");
+    r.versionSource = Download::VersionSource::ConfigIni;
     r.file = QStringLiteral("/fw/BMS_V2.1.07_/image.bin");
     r.size = 32772;
     r.sha256 = QStringLiteral("ab");
@@ -70,6 +70,8 @@ private slots:
     void receiveBufferStaysBounded_data();
     void receiveBufferStaysBounded();
     void noiseFloodThenReply();
+    void framesGoInChunks_data();
+    void framesGoInChunks();
 };
 
 void TestRecordAndLink::recordFields()
@@ -128,6 +130,8 @@ void TestRecordAndLink::receiveBufferStaysBounded_data()
 
     QTest::newRow("small read, small buffer") << 100 << 18 << 136;
     QTest::newRow("over the cap: oldest 1024 dropped first") << 7200 << 18 << 7200 - 1024 + 36;
+    QTest::newRow("7170: oldest 1024 dropped") << 7170 << 2 << 7170 - 1024 + 4;
+    QTest::newRow("7168: nothing dropped") << 7168 << 2 << 7168 + 4;
     QTest::newRow("one huge read") << 0 << 4 * 1024 * 1024 << Quorvane::kRecvMaxChars;
     QTest::newRow("full buffer, odd excess stays whole bytes")
         << Quorvane::kRecvMaxChars - 2 << 3 << Quorvane::kRecvMaxChars - 1024 + 4;
@@ -179,6 +183,48 @@ void TestRecordAndLink::noiseFloodThenReply()
     QVERIFY2(cpu < 1.0, qPrintable(QString::number(cpu)));
     QVERIFY(found >= 1);
     QVERIFY(info.isEmpty());
+}
+
+namespace {
+
+// A device that keeps the size of every write it is handed.
+class WriteLog : public QIODevice
+{
+public:
+    QList<int> writes;
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *, qint64 size) override
+    {
+        writes.append(static_cast<int>(size));
+        return size;
+    }
+};
+
+} // namespace
+
+void TestRecordAndLink::framesGoInChunks_data()
+{
+    QTest::addColumn<int>("frameBytes");
+    QTest::addColumn<QList<int>>("writes");
+
+    QTest::newRow("data frame: eight of 256 and one of 18")
+        << 2066 << QList<int>{256, 256, 256, 256, 256, 256, 256, 256, 18};
+    QTest::newRow("exactly 512: two writes") << 512 << QList<int>{256, 256};
+    QTest::newRow("short command: one write") << 18 << QList<int>{18};
+}
+
+void TestRecordAndLink::framesGoInChunks()
+{
+    QFETCH(int, frameBytes);
+    QFETCH(QList<int>, writes);
+    WriteLog device;
+    QVERIFY(device.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    QCOMPARE(Link::writeInChunks(device, QByteArray(frameBytes, 'x')), qint64(frameBytes));
+    QCOMPARE(device.writes, writes);
+    device.close();
+    QCOMPARE(Link::writeInChunks(device, QByteArray(18, 'x')), qint64(-1));
 }
 
 QTEST_APPLESS_MAIN(TestRecordAndLink)

@@ -4,6 +4,8 @@
 #include "packsimulator.h"
 #include "windowfixture.h"
 
+#include <QSignalSpy>
+
 using PackSim::Kind;
 using PackSim::PackSimulator;
 using Access = MainWindowTestAccess;
@@ -27,8 +29,6 @@ private slots:
     void mergedRepliesAndFragment();
     void emptyReplies();
     void testRecord();
-    void receiveCap_data();
-    void receiveCap();
 
 private:
     // Opens the port on device; it must open.
@@ -49,11 +49,9 @@ void TestReceive::versionQueryWithPortClosedWritesNothing()
     QVERIFY(pty.isOpen());
     m_window->setExtraPort(pty.slavePath());
     versionField(*m_window)->setText(QStringLiteral("kept"));
-    TraceCapture traces;
 
     QTest::mouseClick(button(*m_window, "btnGetVer"), Qt::LeftButton);
-    QCOMPARE(Access::func(*m_window), eFuncVersion);
-    QCOMPARE(TraceCapture::startingWith(QStringLiteral("Failed to write data")).size(), 5);
+    QCOMPARE(Access::exchange(*m_window).state().pending, eFuncVersion);
     QCOMPARE(versionField(*m_window)->text(), QStringLiteral("kept"));
     QVERIFY(m_answerer->seen().isEmpty());
     QCoreApplication::processEvents();
@@ -70,7 +68,6 @@ void TestReceive::versionQueryBytesOnTheLine()
     // A click sends five more; a reply then lands in the field, and nothing else was written.
     pty.received().clear();
     QTest::mouseClick(button(*m_window, "btnGetVer"), Qt::LeftButton);
-    QCOMPARE(Access::frameCounters(*m_window), 0);
     QVERIFY(pty.send(replyFrame("V1")));
     QTRY_COMPARE(versionField(*m_window)->text(), QStringLiteral("V1"));
     QTRY_COMPARE(pty.received(), kQuery.repeated(5));
@@ -108,8 +105,7 @@ void TestReceive::rawSend()
 
     QVERIFY(QMetaObject::invokeMethod(m_window.get(), "onRecvedQString", Q_ARG(QByteArray, text),
                                       Q_ARG(E_FUNC, static_cast<E_FUNC>(func))));
-    QCOMPARE(int(Access::func(*m_window)), func);
-    QCOMPARE(Access::frameCounters(*m_window), 0);
+    QCOMPARE(int(Access::exchange(*m_window).state().pending), func);
     QTRY_COMPARE(pty.received(), written);
 }
 
@@ -138,13 +134,11 @@ void TestReceive::dataFrameInChunks()
     for (int i = 0; i < payloadBytes; ++i) {
         payload[i] = static_cast<char>(i * 7 + 3);
     }
-    TraceCapture traces;
     QVERIFY(QMetaObject::invokeMethod(m_window.get(), "onRecvedData", Q_ARG(QByteArray, payload.toHex()),
                                       Q_ARG(ushort, 0x0007), Q_ARG(uchar, 0x33), Q_ARG(uchar, 1),
                                       Q_ARG(E_FUNC, eFuncUpgrada)));
-    QCOMPARE(Access::func(*m_window), eFuncUpgrada);
-    QCOMPARE(Access::frameCounters(*m_window), 2);
-    QCOMPARE(TraceCapture::startingWith(QStringLiteral("bytesWritten==")).size(), writes);
+    QCOMPARE(Access::exchange(*m_window).state().pending, eFuncUpgrada);
+    QCOMPARE((payloadBytes + 18 + Quorvane::kWriteChunkBytes - 1) / Quorvane::kWriteChunkBytes, writes);
 
     const QByteArray expected = Codec::buildDataFrame(payload.toHex(), 0x0007, 0x33, 1);
     QCOMPARE(expected.size(), 18 + payloadBytes);
@@ -162,7 +156,7 @@ void TestReceive::testCommandFrame()
     pty.received().clear();
 
     QVERIFY(QMetaObject::invokeMethod(m_window.get(), "on_btnTest_clicked"));
-    QCOMPARE(Access::func(*m_window), eFuncTest);
+    QCOMPARE(Access::exchange(*m_window).state().pending, eFuncTest);
     QTRY_COMPARE(pty.received(), QByteArray("\x7E"
                                             "21000046E00200FD3C"
                                             "\r"));
@@ -194,15 +188,15 @@ void TestReceive::repliesFromThePack()
     pack.setReplyDelay(delayMs);
     const QString version = QStringLiteral("PACK-V3.0.1_Z");
     QVERIFY(pack.setVersionText(version));
-    TraceCapture traces;
+    QSignalSpy versions(&Access::exchange(*m_window), &Download::Exchange::versionReported);
 
     openOn(pack.slavePath());
     QTRY_COMPARE_WITH_TIMEOUT(pack.repliesSent(), 5, 15000);
-    QTRY_COMPARE(TraceCapture::startingWith(QStringLiteral("string2====")).size(), 5);
+    QTRY_COMPARE(versions.count(), 5);
     QCOMPARE(versionField(*m_window)->text(), version);
     QCOMPARE(savedVersion(), version.left(12));
     // Noise before a reply goes with the reply.
-    QTRY_VERIFY(Access::recv(*m_window).isEmpty());
+    QVERIFY(Access::exchange(*m_window).received().isEmpty());
 }
 
 void TestReceive::badChecksumIgnored()
@@ -215,7 +209,7 @@ void TestReceive::badChecksumIgnored()
     openOn(pack.slavePath());
     QTRY_COMPARE(pack.repliesSent(), 5);
     // Every byte has been read; no candidate was accepted, so all of them are still there.
-    QTRY_COMPARE(Access::recv(*m_window).size(), 5 * replyChars);
+    QTRY_COMPARE(Access::exchange(*m_window).received().size(), 5 * replyChars);
     QVERIFY(versionField(*m_window)->text().isEmpty());
     QVERIFY(Access::version(*m_window).isEmpty());
     QVERIFY(savedVersion().isEmpty());
@@ -224,7 +218,7 @@ void TestReceive::badChecksumIgnored()
     pack.clearFaults();
     QTest::mouseClick(button(*m_window, "btnGetVer"), Qt::LeftButton);
     QTRY_COMPARE(versionField(*m_window)->text(), QString::fromLatin1(PackSimulator::kDefaultVersionText));
-    QTRY_VERIFY(Access::recv(*m_window).isEmpty());
+    QTRY_VERIFY(Access::exchange(*m_window).received().isEmpty());
 }
 
 void TestReceive::mergedRepliesAndFragment()
@@ -232,18 +226,18 @@ void TestReceive::mergedRepliesAndFragment()
     PtyPair pty;
     QVERIFY(pty.isOpen());
     openOn(pty.slavePath());
-    TraceCapture traces;
+    QSignalSpy versions(&Access::exchange(*m_window), &Download::Exchange::versionReported);
 
     const QByteArray third = replyFrame("THIRD");
     QVERIFY(pty.send(QByteArray("\x01\x02garbage") + replyFrame("FIRST") + replyFrame("SECOND") +
                      third.left(10)));
-    QTRY_COMPARE(TraceCapture::startingWith(QStringLiteral("string2====")).size(), 2);
+    QTRY_COMPARE(versions.count(), 2);
     QCOMPARE(versionField(*m_window)->text(), QStringLiteral("SECOND"));
-    QCOMPARE(Access::recv(*m_window), third.left(10).toHex().toUpper());
+    QCOMPARE(Access::exchange(*m_window).received(), third.left(10).toHex().toUpper());
 
     QVERIFY(pty.send(third.mid(10)));
     QTRY_COMPARE(versionField(*m_window)->text(), QStringLiteral("THIRD"));
-    QVERIFY(Access::recv(*m_window).isEmpty());
+    QVERIFY(Access::exchange(*m_window).received().isEmpty());
     QCOMPARE(savedVersion(), QStringLiteral("THIRD"));
 }
 
@@ -252,47 +246,50 @@ void TestReceive::emptyReplies()
     PtyPair pty;
     QVERIFY(pty.isOpen());
     openOn(pty.slavePath());
-    TraceCapture traces;
+    Download::Exchange &exchange = Access::exchange(*m_window);
+    QSignalSpy infoReplies(&exchange, &Download::Exchange::infoReply);
+    QSignalSpy versions(&exchange, &Download::Exchange::versionReported);
     const QByteArray empty = Codec::buildAsciiFrame(QByteArray(), 0x01, 0x46, 0x01, 0x25);
     QCOMPARE(empty.size(), 18);
 
     // While the version is pending an empty reply means nothing.
     versionField(*m_window)->setText(QStringLiteral("before"));
-    QVERIFY(pty.send(empty));
-    QTRY_COMPARE(TraceCapture::startingWith(QStringLiteral("m_func==")).size(), 1);
-    QVERIFY(Access::recv(*m_window).isEmpty());
+    QVERIFY(pty.send(empty + replyFrame("00").left(1)));
+    QTRY_COMPARE(exchange.received(), QByteArray("7E"));
     QCOMPARE(versionField(*m_window)->text(), QStringLiteral("before"));
-    QCOMPARE(Access::func(*m_window), eFuncVersion);
-    QVERIFY(TraceCapture::startingWith(QStringLiteral("main eFuncUpgrada")).isEmpty());
+    QCOMPARE(exchange.state().pending, eFuncVersion);
+    QCOMPARE(versions.count(), 0);
 
-    // A reply with INFO while the init command is pending leaves only a trace.
-    Access::func(*m_window) = eFuncUpgradaInit;
-    QVERIFY(pty.send(replyFrame("00")));
-    QTRY_COMPARE(TraceCapture::startingWith(QStringLiteral("eFuncUpgradaInit recv")).size(), 1);
+    // A reply with INFO while the init command is pending is no version and no acknowledgement.
+    exchange.writeCommand(QByteArray(), eFuncUpgradaInit);
+    QVERIFY(pty.send(replyFrame("00").mid(1)));
+    QTRY_COMPARE(infoReplies.count(), 1);
+    QCOMPARE(infoReplies.first().at(0).value<E_FUNC>(), eFuncUpgradaInit);
     QCOMPARE(versionField(*m_window)->text(), QStringLiteral("before"));
-    QVERIFY(Access::recv(*m_window).isEmpty());
+    QCOMPARE(exchange.state().phase, Download::Phase::Idle);
 
     // Two acknowledgements in one read: the first (init pending) sends packet 0, which makes the
     // second the acknowledgement of that packet, so packet 1 follows within the same scan.
     QTRY_COMPARE(pty.received().size(), 5 * kQuery.size());
     pty.received().clear();
-    QByteArray image(2 * 2048, Qt::Uninitialized);
-    for (int i = 0; i < image.size(); ++i) {
-        image[i] = static_cast<char>(i / 3);
+    QByteArray body(2 * 2048, Qt::Uninitialized);
+    for (int i = 0; i < body.size(); ++i) {
+        body[i] = static_cast<char>(i / 3);
     }
-    Access::image(*m_window) = image.toHex();
-    Access::packetCount(*m_window) = 2;
-    Access::packetId(*m_window) = 0;
-    Access::func(*m_window) = eFuncUpgradaInit;
-    Access::enterHandshake(*m_window);
+    FirmwareImage::Image image;
+    image.head8 = QByteArrayLiteral("01020304");
+    image.body = body.toHex();
+    image.packets = 2;
+    exchange.setImage(image, QStringLiteral("x.bin"));
+    exchange.start();
+    exchange.writeCommand(QByteArray(), eFuncUpgradaInit);
     QVERIFY(pty.send(empty + empty));
-    const QByteArray packets = Codec::buildDataFrame(image.left(2048).toHex(), 0, 0x33, 1) +
-                               Codec::buildDataFrame(image.mid(2048).toHex(), 1, 0x33, 1);
+    const QByteArray packets = Codec::buildDataFrame(body.left(2048).toHex(), 0, 0x33, 1) +
+                               Codec::buildDataFrame(body.mid(2048).toHex(), 1, 0x33, 1);
     QTRY_COMPARE(pty.received(), packets);
-    QCOMPARE(TraceCapture::startingWith(QStringLiteral("main eFuncUpgradaInit recv")).size(), 1);
-    QCOMPARE(TraceCapture::startingWith(QStringLiteral("main eFuncUpgrada recv")).size(), 1);
-    QCOMPARE(Access::func(*m_window), eFuncUpgrada);
-    QVERIFY(Access::recv(*m_window).isEmpty());
+    QCOMPARE(exchange.state().pending, eFuncUpgrada);
+    QCOMPARE(exchange.state().packet, 1u);
+    QVERIFY(exchange.received().isEmpty());
 }
 
 void TestReceive::testRecord()
@@ -334,37 +331,7 @@ void TestReceive::testRecord()
     pack.setTestRecord(longer);
     QVERIFY(QMetaObject::invokeMethod(m_window.get(), "on_btnTest_clicked"));
     QTRY_COMPARE(record(), longer.left(324));
-    QTRY_VERIFY(Access::recv(*m_window).isEmpty());
-}
-
-void TestReceive::receiveCap_data()
-{
-    QTest::addColumn<int>("heldChars");
-    QTest::addColumn<int>("afterChars");
-
-    QTest::newRow("7170: oldest 1024 dropped") << 7170 << 7170 - 1024 + 4;
-    QTest::newRow("7168: nothing dropped") << 7168 << 7168 + 4;
-}
-
-void TestReceive::receiveCap()
-{
-    QFETCH(int, heldChars);
-    QFETCH(int, afterChars);
-
-    PtyPair pty;
-    QVERIFY(pty.isOpen());
-    openOn(pty.slavePath());
-    QByteArray held;
-    for (int i = 0; i < heldChars / 2; ++i) {
-        held += QByteArray::number(i % 100 + 100).right(2); // decimal digits only: no "7E", no "0D"
-    }
-    held.replace("7", "1"); // no 7 at all
-    Access::recv(*m_window) = held;
-
-    QVERIFY(pty.send(QByteArray::fromHex("1234")));
-    QTRY_COMPARE(Access::recv(*m_window).size(), afterChars);
-    const int dropped = heldChars + 4 - afterChars;
-    QCOMPARE(Access::recv(*m_window), held.mid(dropped) + "1234");
+    QTRY_VERIFY(Access::exchange(*m_window).received().isEmpty());
 }
 
 QTEST_MAIN(TestReceive)

@@ -1,0 +1,337 @@
+#include "exchange.h"
+
+#include "codec.h"
+#include "constants.h"
+#include "link.h"
+#include "portidentity.h"
+
+#include <QDir>
+
+Q_LOGGING_CATEGORY(lcUpgrade, "quorvane.upgrade", QtInfoMsg)
+
+namespace Download {
+
+Exchange::Exchange(QObject *parent)
+    : QObject(parent), m_serial(this), m_initTimer(this), m_endTimer(this), m_stallTimer(this),
+      m_versionTimer(this), m_stallTimeoutMs(Quorvane::kStallNoticeMs)
+{
+    m_initTimer.setObjectName(QStringLiteral("initTimer"));
+    m_endTimer.setObjectName(QStringLiteral("endTimer"));
+    m_stallTimer.setObjectName(QStringLiteral("stallTimer"));
+    m_versionTimer.setObjectName(QStringLiteral("versionTimer"));
+    qRegisterMetaType<E_FUNC>();
+    qRegisterMetaType<Download::Notice>();
+    qRegisterMetaType<Download::Record>();
+    // A coarse timer may fire up to 5 % late; the pack expects its commands a second apart.
+    for (QTimer *timer : {&m_initTimer, &m_endTimer}) {
+        timer->setTimerType(Qt::PreciseTimer);
+        timer->setInterval(Quorvane::kUpgradeTickMs);
+    }
+    m_stallTimer.setSingleShot(true);
+    m_versionTimer.setSingleShot(true);
+    connect(&m_initTimer, &QTimer::timeout, this, &Exchange::initTick);
+    connect(&m_endTimer, &QTimer::timeout, this, &Exchange::endTick);
+    connect(&m_stallTimer, &QTimer::timeout, this, [this] { feed(EventKind::StallElapsed); });
+    connect(&m_versionTimer, &QTimer::timeout, this, [this] {
+        if (!m_versionReported) {
+            emit versionUnanswered();
+        }
+    });
+    // Queued: the port is closed from the event loop, never inside its own notification.
+    connect(&m_serial, &QSerialPort::errorOccurred, this, &Exchange::onPortError, Qt::QueuedConnection);
+    resetRecord();
+}
+
+Exchange::~Exchange() = default;
+
+bool Exchange::open(const QString &portName, qint32 baud)
+{
+    m_serial.setPortName(PortIdentity::canonicalPath(portName));
+    m_serial.setBaudRate(baud, QSerialPort::AllDirections);
+    m_serial.setDataBits(QSerialPort::Data8);
+    m_serial.setParity(QSerialPort::NoParity);
+    m_serial.setStopBits(QSerialPort::OneStop);
+    m_serial.setFlowControl(QSerialPort::NoFlowControl);
+    if (!m_serial.open(QIODevice::ReadWrite)) {
+        m_openError = m_serial.errorString();
+        m_openErrorCode = m_serial.error();
+        qCDebug(lcSerial) << "cannot open" << portName << m_openError;
+        return false;
+    }
+    QString lockError;
+    if (!PortIdentity::lockOpenPort(m_serial, &lockError)) {
+        m_serial.close();
+        m_openError = lockError;
+        m_openErrorCode = QSerialPort::OpenError; // held elsewhere: no permission to give
+        qCDebug(lcSerial) << "cannot lock" << portName << m_openError;
+        return false;
+    }
+    m_openError.clear();
+    m_openErrorCode = QSerialPort::NoError;
+    // Unique: opening again must not read twice for one notification.
+    connect(&m_serial, &QSerialPort::readyRead, this, &Exchange::readAvailable, Qt::UniqueConnection);
+    attach(&m_serial, portName, baud);
+    return true;
+}
+
+void Exchange::attach(QIODevice *device, const QString &portName, qint32 baud)
+{
+    if (device != &m_serial) {
+        connect(device, &QIODevice::readyRead, this, &Exchange::readAvailable, Qt::UniqueConnection);
+    }
+    m_device = device;
+    m_portName = portName;
+    m_baud = baud;
+    m_recv.clear();
+    m_versionReported = false; // a new port may lead to another pack
+    m_version.clear();
+}
+
+void Exchange::closePort()
+{
+    feed(EventKind::PortClosed);
+    m_versionTimer.stop();
+    if (m_serial.isOpen()) {
+        m_serial.close();
+    }
+    m_device = nullptr;
+    m_versionReported = false;
+}
+
+bool Exchange::isOpen() const
+{
+    return m_device && m_device->isOpen();
+}
+
+void Exchange::setImage(const FirmwareImage::Image &image, const QString &path)
+{
+    feed(EventKind::ImageChanged);
+    m_image = image;
+    m_imagePath = path;
+    m_state.packetCount = image.packets;
+}
+
+void Exchange::clearImage()
+{
+    setImage(FirmwareImage::Image(), QString());
+}
+
+void Exchange::queryVersion()
+{
+    feed(EventKind::VersionQuery);
+    const QByteArray query = Codec::tokensToBytes(QByteArray(Codec::kVersionQueryText));
+    for (int i = 0; i < Quorvane::kVersionQueryCopies; ++i) {
+        writeCommand(query, eFuncVersion);
+    }
+    if (isOpen()) {
+        m_versionTimer.start(Quorvane::kVersionWaitMs);
+    }
+}
+
+void Exchange::start()
+{
+    m_versionTimer.stop(); // the download's own answers are no version
+    feed(EventKind::Start);
+    resetRecord();
+    m_record.started = QDateTime::currentDateTime();
+}
+
+void Exchange::shutdown()
+{
+    m_versionTimer.stop();
+    feed(EventKind::Closing);
+}
+
+qint64 Exchange::writeCommand(const QByteArray &bytes, E_FUNC func)
+{
+    feed(EventKind::CommandWritten, func);
+    if (!isOpen()) {
+        return -1;
+    }
+    const qint64 written = m_device->write(bytes);
+    qCDebug(lcSerial) << "bytesWritten=" << written << bytes.toHex();
+    return written;
+}
+
+qint64 Exchange::writeFrame(const QByteArray &frame, E_FUNC func)
+{
+    feed(EventKind::CommandWritten, func);
+    if (!isOpen()) {
+        return -1;
+    }
+    return Link::writeInChunks(*m_device, frame);
+}
+
+void Exchange::initTick()
+{
+    feed(EventKind::InitTick);
+}
+
+void Exchange::endTick()
+{
+    feed(EventKind::EndTick);
+}
+
+void Exchange::readAvailable()
+{
+    if (!isOpen()) {
+        return;
+    }
+    const QByteArray data = m_device->readAll();
+    if (data.isEmpty()) {
+        return;
+    }
+    if (lcSerial().isDebugEnabled()) {
+        qCDebug(lcSerial).nospace() << "recv data=" << data.toHex(' ').toUpper().constData();
+    }
+    Link::appendReceived(m_recv, data);
+    // A reply may write the next command (and so change what is pending) before the scan goes on.
+    QByteArray infoHex;
+    while (Codec::takeNextFrame(m_recv, &infoHex)) {
+        takeReply(infoHex);
+    }
+}
+
+void Exchange::takeReply(const QByteArray &infoHex)
+{
+    const E_FUNC pending = m_state.pending;
+    qCDebug(lcSerial) << "reply for" << pending << "info" << infoHex;
+    if (infoHex.isEmpty()) {
+        feed(EventKind::Reply);
+        return;
+    }
+    const QByteArray payload = Codec::decodeInfo(infoHex);
+    if (pending == eFuncVersion) {
+        m_versionTimer.stop();
+        m_version = QString::fromUtf8(payload);
+        m_versionReported = true;
+        emit versionReported(m_version);
+        return;
+    }
+    feed(EventKind::OtherReply);
+    emit infoReply(pending, payload);
+}
+
+void Exchange::onPortError(QSerialPort::SerialPortError error)
+{
+    if (error == QSerialPort::NoError || m_device != &m_serial ||
+        !Link::portIsGone(error, m_serial.portName(), m_serial.isOpen())) {
+        return;
+    }
+    qCDebug(lcSerial) << "port lost" << error << m_serial.errorString();
+    feed(EventKind::LinkLost);
+    m_versionTimer.stop();
+    if (m_serial.isOpen()) {
+        m_serial.close();
+    }
+    m_serial.clearError();
+    m_device = nullptr;
+    m_versionReported = false;
+    emit portLost();
+}
+
+void Exchange::feed(EventKind kind, E_FUNC func)
+{
+    const quint32 acknowledgedBefore = m_state.totals.packetsAcknowledged;
+    const Actions actions = step(m_state, Event{kind, func});
+    for (const Action &action : actions) {
+        carryOut(action);
+    }
+    if (m_state.totals.packetsAcknowledged != acknowledgedBefore) {
+        emit acknowledged(m_state.totals.packetsAcknowledged);
+    }
+}
+
+void Exchange::carryOut(const Action &action)
+{
+    switch (action.kind) {
+    case ActionKind::SendInit:
+        qCDebug(lcUpgrade) << "init command";
+        if (isOpen()) {
+            m_device->write(Codec::tokensToBytes(QByteArray(Codec::kUpgradeInitText)));
+        }
+        break;
+    case ActionKind::SendPacket:
+        emit packetSent(action.value, m_image.packets);
+        if (isOpen()) {
+            Link::writeInChunks(*m_device, FirmwareImage::dataFrame(m_image, action.value));
+        }
+        break;
+    case ActionKind::SendEnd: {
+        const QByteArray frame = FirmwareImage::endFrame(m_image);
+        qCDebug(lcUpgrade) << "end command" << frame.toHex();
+        if (isOpen() && !frame.isEmpty()) {
+            m_device->write(frame);
+        }
+        break;
+    }
+    case ActionKind::StartInitTimer:
+        m_initTimer.start();
+        break;
+    case ActionKind::StopInitTimer:
+        m_initTimer.stop();
+        break;
+    case ActionKind::StartEndTimer:
+        m_endTimer.start();
+        break;
+    case ActionKind::StopEndTimer:
+        m_endTimer.stop();
+        break;
+    case ActionKind::ArmStall:
+        m_stallTimer.start(m_stallTimeoutMs);
+        break;
+    case ActionKind::DisarmStall:
+        m_stallTimer.stop();
+        break;
+    case ActionKind::ClearLog:
+        emit logCleared();
+        break;
+    case ActionKind::SetProgress:
+        emit progressChanged(action.value);
+        break;
+    case ActionKind::LogCompleted:
+        emit completed();
+        break;
+    case ActionKind::ShowNotice:
+        emit notice(action.notice, action.value);
+        break;
+    case ActionKind::Finish:
+        finishRecord(action);
+        break;
+    }
+}
+
+void Exchange::resetRecord()
+{
+    m_record = Record();
+    m_record.programVersion = QStringLiteral(QUORVANE_VERSION);
+}
+
+void Exchange::finishRecord(const Action &action)
+{
+    Record &r = m_record;
+    r.ended = QDateTime::currentDateTime();
+    r.port = m_portName;
+    r.baud = m_baud;
+    r.packVersion = m_versionReported ? m_version : QString();
+    r.versionSource = m_versionReported ? VersionSource::Pack : m_unreportedSource;
+    r.file = QDir::toNativeSeparators(m_imagePath);
+    r.size = m_image.fileBytes;
+    r.sha256 = QString::fromLatin1(m_image.sha256Hex);
+    r.packets = m_image.packets;
+    r.packetsAcknowledged = action.totals.packetsAcknowledged;
+    r.initSends = action.totals.initSends;
+    r.endSends = action.totals.endSends;
+    r.packetRepeats = action.totals.packetRepeats;
+    r.outcome = outcomeName(action.outcome);
+
+    QString error;
+    if (!m_recordPath.isEmpty() && !appendRecord(m_recordPath, r, &error)) {
+        error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_recordPath), error);
+        qCWarning(lcUpgrade) << "download record not written:" << error;
+    }
+    const Record finishedRecord = r;
+    emit finished(finishedRecord, error);
+}
+
+} // namespace Download
