@@ -69,8 +69,8 @@ private:
     QString m_lastOutcome;
     QString m_openError;
     bool m_stopping = false;
-    QTimer m_presenceTimer; // looks for a missing device file
-    QTimer m_queryTimer;    // version queries while waiting for a pack
+    QTimer m_presenceTimer;   // looks for a missing device file
+    QTimer m_queryTimer;      // version queries while waiting for a pack
     QTimer m_stillThereTimer; // the next query that tells the pack is still there
     QTimer m_goneTimer;       // no version reply for this long: the pack has left
     QString m_version;

@@ -1,6 +1,7 @@
 #include "portidentity.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSerialPort>
 
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/file.h>
+#include <unistd.h>
 #endif
 
 namespace PortIdentity {
@@ -57,6 +59,16 @@ bool findSameDevice(const QStringList &canonicalPaths, int *first, int *second)
 QString inUseText()
 {
     return QStringLiteral("in use by another program");
+}
+
+bool mayOpen(const QString &devicePath)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(devicePath)
+    return true;
+#else
+    return ::access(QFile::encodeName(devicePath).constData(), R_OK | W_OK) == 0;
+#endif
 }
 
 bool lockHandle(long long handle, QString *error)

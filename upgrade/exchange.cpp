@@ -46,7 +46,8 @@ Exchange::~Exchange() = default;
 
 bool Exchange::open(const QString &portName, qint32 baud)
 {
-    m_serial.setPortName(PortIdentity::canonicalPath(portName));
+    const QString device = PortIdentity::canonicalPath(portName);
+    m_serial.setPortName(device);
     m_serial.setBaudRate(baud, QSerialPort::AllDirections);
     m_serial.setDataBits(QSerialPort::Data8);
     m_serial.setParity(QSerialPort::NoParity);
@@ -55,6 +56,12 @@ bool Exchange::open(const QString &portName, qint32 baud)
     if (!m_serial.open(QIODevice::ReadWrite)) {
         m_openError = m_serial.errorString();
         m_openErrorCode = m_serial.error();
+        // Refused although this program may open it: another one holds it (its lock, or the
+        // exclusive open Windows gives). Not a matter of the user's groups, then.
+        if (m_openErrorCode == QSerialPort::PermissionError && PortIdentity::mayOpen(device)) {
+            m_openError = PortIdentity::inUseText();
+            m_openErrorCode = QSerialPort::OpenError;
+        }
         qCDebug(lcSerial) << "cannot open" << portName << m_openError;
         return false;
     }

@@ -1,7 +1,7 @@
 // quorvane-flash as a script runs it: the real program against pack simulators on pseudo-terminals,
 // its exit code and its JSON report for every outcome, its frames against the window's, and four
 // packs at once.
-#include "packsimulator.h"
+#include "flashrig.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -22,27 +22,17 @@ using PackSim::PackSimulator;
 
 namespace {
 
-constexpr int kRunTimeoutMs = 30000;
 // sha256 of the init, data and end frames a pack receives from the window for a 32773-byte image
 // of seed 5 whose end command is answered from its second copy (tests/download/tst_download.cpp).
 const char kWindowFramesDigest[] = "99464a8078d9a08966fab978491a23fc5381258d1a6f4292974f3655b6259c3f";
 
-struct RunResult
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-    QJsonArray report;
-};
-
 } // namespace
 
-class TestFlash : public QObject
+class TestFlash : public FlashRig
 {
     Q_OBJECT
 
 private slots:
-    void init();
     void exitCodes_data();
     void exitCodes();
     void framesAsTheWindow();
@@ -54,61 +44,7 @@ private slots:
     void reportNotWritten();
     void reportOnStdoutAlone();
     void sameDeviceUnderTwoNames();
-
-private:
-    QString writeImage(const QString &folder, qint64 size, quint32 seed);
-    RunResult run(const QStringList &arguments, const QString &reportPath = QString());
-    std::unique_ptr<PackSimulator> newPack();
-
-    std::unique_ptr<QTemporaryDir> m_dir;
 };
-
-void TestFlash::init()
-{
-    qRegisterMetaType<QProcess::ExitStatus>();
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-}
-
-QString TestFlash::writeImage(const QString &folder, qint64 size, quint32 seed)
-{
-    QDir(m_dir->path()).mkpath(folder);
-    const QString path = m_dir->filePath(folder + QStringLiteral("/fw_%1.bin").arg(size));
-    return PackSim::writeFirmwareFile(path, size, seed) ? path : QString();
-}
-
-std::unique_ptr<PackSimulator> TestFlash::newPack()
-{
-    auto pack = std::make_unique<PackSimulator>();
-    pack->setReportViolationsOnStderr(false);
-    return pack->openPty() ? std::move(pack) : nullptr;
-}
-
-// Runs the program with the event loop turning, so the simulators in this process answer it.
-RunResult TestFlash::run(const QStringList &arguments, const QString &reportAt)
-{
-    RunResult r;
-    const QString reportPath = reportAt.isEmpty() ? m_dir->filePath(QStringLiteral("report.json")) : reportAt;
-    QFile::remove(reportPath);
-    QProcess process;
-    QSignalSpy finished(&process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished));
-    process.start(QStringLiteral(QUORVANE_FLASH_EXE),
-                  QStringList{QStringLiteral("--json"), reportPath} + arguments);
-    if (!finished.wait(kRunTimeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        r.err = QStringLiteral("timed out");
-        return r;
-    }
-    r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    r.out = QString::fromUtf8(process.readAllStandardOutput());
-    r.err = QString::fromUtf8(process.readAllStandardError());
-    QFile report(reportPath);
-    if (report.open(QIODevice::ReadOnly)) {
-        r.report = QJsonDocument::fromJson(report.readAll()).array();
-    }
-    return r;
-}
 
 void TestFlash::exitCodes_data()
 {
@@ -154,18 +90,7 @@ void TestFlash::exitCodes()
     std::unique_ptr<PackSimulator> pack = newPack();
     QVERIFY(pack);
     QString why;
-    if (fault == QLatin1String("no-end-reply")) {
-        pack->setNoEndReply(true);
-    } else if (fault.startsWith(QLatin1String("pull:"))) {
-        const int after = fault.mid(5).toInt();
-        connect(pack.get(), &PackSimulator::commandReceived, this, [&pack, after](Kind kind) {
-            if (kind == Kind::Data && pack->commandCount(Kind::Data) == after) {
-                QTimer::singleShot(0, pack.get(), [&pack] { pack->pullAdapter(); });
-            }
-        });
-    } else if (!fault.isEmpty()) {
-        QVERIFY2(pack->addSilent(fault, &why), qPrintable(why));
-    }
+    QVERIFY2(applyFault(pack.get(), fault, &why), qPrintable(why));
     const QString image = writeImage(folder, size, 3);
     QVERIFY(!image.isEmpty());
     QStringList arguments = extra;
