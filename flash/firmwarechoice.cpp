@@ -42,15 +42,15 @@ QString choiceProblem(const FirmwareChoice &choice, const QString &version)
         return QString();
     }
     if (!versionUsable(version)) {
-        return QStringLiteral("the pack reports no usable version (\"%1\"): nothing flashed")
+        return QStringLiteral("the pack reports no usable version (\"%1\"); nothing flashed")
             .arg(printableVersion(version));
     }
     const QString key = printableVersion(FirmwareImage::versionKey(version));
     if (choice.candidates.isEmpty()) {
-        return QStringLiteral("no firmware for version %1 (no file path holds \"%2\"): nothing flashed")
+        return QStringLiteral("no firmware for version %1: no file path holds \"%2\"; nothing flashed")
             .arg(printableVersion(version), key);
     }
-    return QStringLiteral("%1 firmware files for version %2, which one is meant? %3: nothing flashed")
+    return QStringLiteral("%1 firmware files for version %2: %3; nothing flashed")
         .arg(choice.candidates.size())
         .arg(printableVersion(version), choice.candidates.join(QStringLiteral(", ")));
 }

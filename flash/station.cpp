@@ -121,12 +121,17 @@ void Station::onPackDone(const PortResult &result)
     writeReport();
 }
 
-void Station::print(const QString &text)
+void Station::clearTable()
 {
     if (m_console.terminal() && m_drawn > 0) {
         m_console.line(QStringLiteral("\x1b[%1A\r\x1b[J").arg(m_drawn));
-        m_drawn = 0;
     }
+    m_drawn = 0;
+}
+
+void Station::print(const QString &text)
+{
+    clearTable();
     m_console.line(text);
     if (m_console.terminal()) {
         redraw();
@@ -151,13 +156,9 @@ void Station::redraw()
     if (!m_console.terminal() || m_finished) {
         return;
     }
-    QString text;
-    if (m_drawn > 0) {
-        text += QStringLiteral("\x1b[%1A\r\x1b[J").arg(m_drawn);
-    }
-    text += tableText();
+    clearTable();
+    m_console.line(tableText());
     m_drawn = static_cast<int>(m_ports.size()) + 1;
-    m_console.line(text);
 }
 
 void Station::writeReport()
@@ -193,6 +194,7 @@ void Station::finishIfStopped()
     m_signalPoll.stop();
     m_discovery.stop();
     if (m_console.terminal()) {
+        clearTable();
         m_console.line(tableText());
     }
     QStringList ports;

@@ -38,6 +38,7 @@ private:
     void onPackDone(const PortResult &result);
     void print(const QString &text); // a line above the live table
     void redraw();
+    void clearTable(); // a terminal's live table, taken away before a line goes above it
     QString tableText() const;
     void writeReport();
     void finishIfStopped();

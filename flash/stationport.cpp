@@ -52,7 +52,7 @@ StationRow StationPort::row() const
     row.phase = m_phase;
     row.outcome = m_lastOutcome;
     row.acknowledged = m_exchange->state().totals.packetsAcknowledged;
-    row.total = m_exchange->state().packetCount;
+    row.total = m_total;
     return row;
 }
 
@@ -140,6 +140,7 @@ void StationPort::flash(const QString &version)
         return;
     }
     m_exchange->setImage(image, choice.path);
+    m_total = image.packets;
     m_phase = StationPhase::Flashing;
     m_exchange->start();
     emit changed();

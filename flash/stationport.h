@@ -74,6 +74,7 @@ private:
     QTimer m_stillThereTimer; // the next query that tells the pack is still there
     QTimer m_goneTimer;       // no version reply for this long: the pack has left
     QString m_version;
+    quint32 m_total = 0; // packets of the image being flashed
 };
 
 } // namespace Flash

@@ -216,10 +216,10 @@ void TestStation::firmwareNotChosen_data()
     QTest::addColumn<QString>("line");
     QTest::newRow("no firmware")
         << "BMS_V9.9.99_2030"
-        << "no firmware for version BMS_V9.9.99_2030 (no file path holds \"BMS_V9.9.99_\")";
+        << "no firmware for version BMS_V9.9.99_2030: no file path holds \"BMS_V9.9.99_\"; nothing flashed";
     QTest::newRow("two") << "BMS_V1.0.00_2020"
-                         << "2 firmware files for version BMS_V1.0.00_2020, which one is meant? "
-                            "FW/a/BMS_V1.0.00_2020.bin, FW/b/BMS_V1.0.00_2020.bin: nothing flashed";
+                         << "2 firmware files for version BMS_V1.0.00_2020: "
+                            "FW/a/BMS_V1.0.00_2020.bin, FW/b/BMS_V1.0.00_2020.bin; nothing flashed";
 }
 
 void TestStation::firmwareNotChosen()

@@ -99,21 +99,20 @@ void TestStationLogic::choice_data()
     QTest::newRow("first 12 characters") << "BMS_V3.0.01_later"
                                          << "v3/BMS_V3.0.01_fw.sorrel"
                                          << "";
-    QTest::newRow("none")
-        << "BMS_V9.9.99_2030"
-        << ""
-        << "no firmware for version BMS_V9.9.99_2030 (no file path holds \"BMS_V9.9.99_\"): "
-           "nothing flashed";
+    QTest::newRow("none") << "BMS_V9.9.99_2030"
+                          << ""
+                          << "no firmware for version BMS_V9.9.99_2030: no file path holds \"BMS_V9.9.99_\"; "
+                             "nothing flashed";
     QTest::newRow("two") << "BMS_V1.0.00_2020"
                          << ""
-                         << "2 firmware files for version BMS_V1.0.00_2020, which one is meant? "
-                            "DIR/a/BMS_V1.0.00_2020.bin, DIR/b/BMS_V1.0.00_2020.bin: nothing flashed";
+                         << "2 firmware files for version BMS_V1.0.00_2020: "
+                            "DIR/a/BMS_V1.0.00_2020.bin, DIR/b/BMS_V1.0.00_2020.bin; nothing flashed";
     QTest::newRow("slash") << "/"
                            << ""
-                           << "the pack reports no usable version (\"/\"): nothing flashed";
+                           << "the pack reports no usable version (\"/\"); nothing flashed";
     QTest::newRow("empty") << ""
                            << ""
-                           << "the pack reports no usable version (\"\"): nothing flashed";
+                           << "the pack reports no usable version (\"\"); nothing flashed";
 }
 
 void TestStationLogic::choice()
