@@ -6,9 +6,11 @@
 
 namespace {
 
-void showBox(QWidget *parent, QMessageBox::Icon icon, const char *title, const QString &text)
+void showBox(QWidget *parent, QMessageBox::Icon icon, const char *title, const QString &text,
+             const QString &informative = QString())
 {
     QMessageBox box(icon, QCoreApplication::translate("MainWindow", title), text, QMessageBox::Ok, parent);
+    box.setInformativeText(informative);
     box.exec();
 }
 
@@ -16,9 +18,9 @@ void showBox(QWidget *parent, QMessageBox::Icon icon, const char *title, const Q
 
 namespace Dialogs {
 
-void warning(QWidget *parent, const QString &text)
+void warning(QWidget *parent, const QString &text, const QString &informative)
 {
-    showBox(parent, QMessageBox::Warning, QT_TRANSLATE_NOOP("MainWindow", "Warning"), text);
+    showBox(parent, QMessageBox::Warning, QT_TRANSLATE_NOOP("MainWindow", "Warning"), text, informative);
 }
 
 void information(QWidget *parent, const QString &text)

@@ -9,8 +9,9 @@ class QWidget;
 
 namespace Dialogs {
 
-// Warning box titled "Warning" (translated) with one OK button; text already translated.
-void warning(QWidget *parent, const QString &text);
+// Warning box titled "Warning" (translated) with one OK button; texts already translated. The
+// informative text, when given, stands below the text and says what is needed.
+void warning(QWidget *parent, const QString &text, const QString &informative = QString());
 // Information box titled "Information" (translated) with one OK button; text already translated.
 void information(QWidget *parent, const QString &text);
 // Question box titled "Warning" (translated) with Yes and No, No the default; true for Yes.

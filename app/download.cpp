@@ -12,6 +12,11 @@
 
 void MainWindow::on_btnStart_clicked()
 {
+    if (downloadRunning() &&
+        !Dialogs::question(this,
+                           tr("A download is running. Stop it and start again from the first package?"))) {
+        return;
+    }
     // The path may have been edited since the image was loaded.
     const bool pathOk = FirmwareImage::pathHasVersion(ui->leFilePath->text(), m_strVersion);
     switch (Download::checkStart(m_PortOpen, m_exchange->packetCount(), pathOk, m_exchange->versionKnown())) {
@@ -22,8 +27,7 @@ void MainWindow::on_btnStart_clicked()
         Dialogs::warning(this, tr("Please load a firmware file first!"));
         return;
     case Download::StartVerdict::PathWithoutVersion:
-        Dialogs::warning(this, tr("The version number of the upgraded file does not match the actual "
-                                  "version number"));
+        warnVersionMismatch();
         return;
     case Download::StartVerdict::AskUnverified:
         // A pack whose firmware is broken may answer only the download commands.
@@ -68,8 +72,8 @@ void MainWindow::connectExchange()
         m_strVersion = version;
     });
     connect(x, &Download::Exchange::versionUnanswered, this, [this] {
-        addLogLine(tr("The pack did not report its version. Check the cable and the baud rate, then "
-                      "press Get Version again."));
+        addNoticeLine(tr("The pack did not report its version. Check the cable and the baud rate, then "
+                         "press Get Version again."));
     });
     connect(x, &Download::Exchange::infoReply, this, [this](E_FUNC pending, const QByteArray &payload) {
         if (pending == eFuncTest) {
@@ -87,10 +91,10 @@ void MainWindow::connectExchange()
     connect(x, &Download::Exchange::logCleared, ui->listWidget, &QListWidget::clear);
     connect(x, &Download::Exchange::completed, this, [this] { addLogLine(tr(":  Update completed")); });
     connect(x, &Download::Exchange::notice, this,
-            [this](Download::Notice notice, quint32 value) { addLogLine(noticeText(notice, value)); });
+            [this](Download::Notice notice, quint32 value) { addNoticeLine(noticeText(notice, value)); });
     connect(x, &Download::Exchange::finished, this, [this](const Download::Record &, const QString &error) {
         if (!error.isEmpty()) {
-            addLogLine(tr("The download record could not be written: %1").arg(error));
+            addNoticeLine(tr("The download record could not be written: %1").arg(error));
         }
     });
     connect(x, &Download::Exchange::portLost, this, &MainWindow::setPortClosedState);

@@ -31,6 +31,7 @@ void MainWindow::on_btnFileLoad_clicked()
     g_uiUGDataCount = 0;
     m_FWContext.clear();
     m_imagePath.clear();
+    ui->leFilePath->clear(); // the box shows the image really loaded, or nothing
     m_exchange->clearImage();
 
     const QString startDir = m_strLastDir.isEmpty()
@@ -41,11 +42,8 @@ void MainWindow::on_btnFileLoad_clicked()
     if (path.isEmpty()) {
         return;
     }
-    ui->leFilePath->setText(path);
-
     if (!FirmwareImage::pathHasVersion(path, m_strVersion)) {
-        Dialogs::warning(this, tr("The version number of the upgraded file does not match the actual "
-                                  "version number"));
+        warnVersionMismatch();
         return;
     }
     m_strLastDir = FirmwareImage::directoryOf(path);
@@ -68,6 +66,7 @@ void MainWindow::on_btnFileLoad_clicked()
     }
     qCDebug(lcUpgrade) << "1m_FWContext.data()===" << image.head8 << image.body.left(64);
 
+    ui->leFilePath->setText(path);
     m_FWContextHead8 = image.head8;
     m_FWContext = image.body; // shared with the image, not copied
     m_imagePath = path;
@@ -79,6 +78,14 @@ void MainWindow::on_btnFileLoad_clicked()
     m_exchange->setImage(image, path);
 
     addLogLine(tr("\tStarting! Size : %1").arg(image.fileBytes));
+}
+
+// The path lacks the version's first characters: the box names them.
+void MainWindow::warnVersionMismatch()
+{
+    Dialogs::warning(this,
+                     tr("The version number of the upgraded file does not match the actual version number"),
+                     tr("The file's path must contain %1.").arg(FirmwareImage::versionKey(m_strVersion)));
 }
 
 void MainWindow::padByteArrayToMultipleOf1024()

@@ -1,4 +1,5 @@
 // Entry point: the application, the one window, the event loop.
+#include "highdpi.h"
 #include "mainwindow.h"
 
 #include <QApplication>
@@ -63,6 +64,7 @@ int main(int argc, char *argv[])
         return 0;
     }
 
+    HighDpi::enable();
     QApplication app(argc, argv);
     Options options;
     options.parser.process(app);

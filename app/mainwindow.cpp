@@ -6,6 +6,8 @@
 #include "exchange.h"
 #include "helpguide.h"
 #include "logging.h"
+#include "logview.h"
+#include "quietslots.h"
 #include "settings.h"
 #include "ui_mainwindow.h"
 
@@ -28,7 +30,10 @@ constexpr int kStatusMessageMs = 2000; // ms the status bar keeps a message
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
 {
     // The form connects the on_<object>_<signal> slots by name, the language slot among them.
-    ui->setupUi(this);
+    {
+        const QuietSlots::Scope quiet;
+        ui->setupUi(this);
+    }
 
     // The first index change of the language list (the list being filled) is swallowed.
     m_bLanguageReady = false;
@@ -61,10 +66,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->label_12->setVisible(false);
     ui->comboBox_flowBit->setVisible(false);
 
-    // The log gets a line per packet, tens of thousands in a long download. With rows of one height
-    // the list does not measure every row again on each insert, which would slow every packet down
-    // more than the one before.
-    ui->listWidget->setUniformItemSizes(true);
+    // The log gets a line per packet, tens of thousands in a long download, and wraps long lines:
+    // app/logview.h keeps the rows of different heights fast.
+    LogView::setUp(ui->listWidget);
 }
 
 MainWindow::~MainWindow() = default;
@@ -98,7 +102,13 @@ void MainWindow::closeEvent(QCloseEvent *event)
 void MainWindow::addLogLine(const QString &message)
 {
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("hh:mm:ss.zzz"));
-    ui->listWidget->insertItem(0, stamp + message);
+    LogView::addLine(ui->listWidget, stamp + message);
+}
+
+// Notices carry the completion line's separator after the time stamp, so that they read like it.
+void MainWindow::addNoticeLine(const QString &message)
+{
+    addLogLine(QStringLiteral(":  ") + message);
 }
 
 void MainWindow::OnStatusBtnClicked()
@@ -149,9 +159,12 @@ void MainWindow::on_btnPdf_clicked()
     const QString path = HelpGuide::path(QCoreApplication::applicationDirPath());
     if (QFileInfo::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
         qCDebug(lcApp) << "PDF file opened successfully.";
-    } else {
-        qCDebug(lcApp) << "Failed to open PDF file.";
-        Dialogs::warning(this,
-                         tr("The help document %1 cannot be opened.").arg(QDir::toNativeSeparators(path)));
+        return;
     }
+    qCDebug(lcApp) << "Failed to open PDF file.";
+    const QString shown = QDir::toNativeSeparators(path);
+    // A guide that is there but would not open lacks a viewer, not the file.
+    Dialogs::warning(this, QFileInfo::exists(path)
+                               ? tr("No program to open PDF files was found. The guide is %1.").arg(shown)
+                               : tr("The help document %1 cannot be opened.").arg(shown));
 }

@@ -83,7 +83,8 @@ protected:
 
 private:
     void addLogLine(const QString &message);
-    bool downloadRunning() const; // a download is under way and has not reached an outcome
+    void addNoticeLine(const QString &message); // a notice: the time stamp, ":  " and the message
+    bool downloadRunning() const;               // a download is under way and has not reached an outcome
 
     // The port
     void initSerialPort();
@@ -94,7 +95,8 @@ private:
 
     // The image and the download
     void padByteArrayToMultipleOf1024();
-    void connectExchange(); // what the exchange signals, onto the widgets
+    void warnVersionMismatch(); // the path lacks the version: the box says which characters it needs
+    void connectExchange();     // what the exchange signals, onto the widgets
     QString noticeText(Download::Notice notice, quint32 value) const;
 
     QTranslator m_Translator;

@@ -1,11 +1,12 @@
 // Opening and closing the port, the link lamp, and the entry of received bytes.
 #include "constants.h"
+#include "dialogs.h"
 #include "exchange.h"
 #include "logging.h"
 #include "mainwindow.h"
+#include "openadvice.h"
 #include "ui_mainwindow.h"
 
-#include <QFileInfo>
 #include <QSerialPort>
 #include <QStatusBar>
 
@@ -31,6 +32,10 @@ void MainWindow::on_btn_openConsole_clicked()
     qCDebug(lcSerial) << ui->btn_openConsole->text();
 
     if (m_PortOpen) {
+        if (downloadRunning() &&
+            !Dialogs::question(this, tr("A download is running. Close the port and stop it?"))) {
+            return;
+        }
         m_exchange->closePort();
         setPortClosedState();
         return;
@@ -42,19 +47,15 @@ void MainWindow::on_btn_openConsole_clicked()
         qCDebug(lcSerial) << "打开串口失败" << m_exchange->openError();
         setLED(ui->lbStatus, 1, Quorvane::kLampSizePx);
         m_PortOpen = false;
-        QString message = tr("Cannot open %1: %2").arg(name, m_exchange->openError());
-#ifdef Q_OS_LINUX
-        if (m_exchange->openErrorCode() == QSerialPort::PermissionError) {
-            const QString device = name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
-            message += QLatin1Char(' ') + tr("Your user must be in the group that owns %1 (%2); add it and "
-                                             "log in again.")
-                                              .arg(device, QFileInfo(device).group());
-        }
-#endif
+        const QString message = OpenAdvice::message(name, m_exchange->openError(),
+                                                    OpenAdvice::probe(name, m_exchange->openErrorCode()));
+        addNoticeLine(message);
+        statusBar()->setToolTip(message);
         statusBar()->showMessage(message);
         return;
     }
     statusBar()->clearMessage();
+    statusBar()->setToolTip(QString());
 
     setListsEnabled(*ui, false);
     ui->btn_openConsole->setText(tr("Close Serial"));

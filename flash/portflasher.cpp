@@ -29,22 +29,6 @@ int exitCodeFor(Download::Outcome outcome)
     return kExitInterrupted;
 }
 
-namespace {
-
-int exitCodeForName(const QString &outcome)
-{
-    for (const auto o :
-         {Download::Outcome::Confirmed, Download::Outcome::Unconfirmed, Download::Outcome::InitUnanswered,
-          Download::Outcome::Stalled, Download::Outcome::LinkLost, Download::Outcome::Restarted}) {
-        if (Download::outcomeName(o) == outcome) {
-            return exitCodeFor(o);
-        }
-    }
-    return kExitInterrupted;
-}
-
-} // namespace
-
 PortFlasher::PortFlasher(const QString &port, const PortSettings &settings, const SharedImage *image,
                          QObject *parent)
     : QObject(parent), m_port(port), m_settings(settings), m_image(image), m_exchange(this)
@@ -68,17 +52,6 @@ PortFlasher::PortFlasher(const QString &port, const PortSettings &settings, cons
             finish(kExitLinkLost, QStringLiteral("link_lost"));
         }
     });
-
-    // The record of a port that ends before a download: what is known of it from the start.
-    m_record.port = port;
-    m_record.baud = settings.baud;
-    m_record.file = image ? QDir::toNativeSeparators(image->path) : QString();
-    if (image && image->verdict == FirmwareImage::LoadVerdict::Loaded) {
-        m_record.size = image->image.fileBytes;
-        m_record.sha256 = QString::fromLatin1(image->image.sha256Hex);
-        m_record.packets = image->image.packets;
-    }
-    m_record.programVersion = QStringLiteral(QUORVANE_VERSION);
 }
 
 QString PortFlasher::phaseName() const
@@ -113,7 +86,7 @@ QString PortFlasher::phaseName() const
 
 void PortFlasher::start()
 {
-    m_record.started = QDateTime::currentDateTime();
+    m_started = QDateTime::currentDateTime();
     m_stage = Stage::Opening;
     if (!m_exchange.open(m_port, m_settings.baud)) {
         m_failure = QStringLiteral("cannot open %1: %2").arg(m_port, m_exchange.openError());
@@ -197,7 +170,7 @@ void PortFlasher::onFinished(const Download::Record &record, const QString &reco
     m_record = record;
     m_recordError = recordError;
     m_failure = outcomeAdvice(record.outcome, m_exchange.state().packet, m_settings.stallTimeoutS);
-    finish(exitCodeForName(record.outcome), record.outcome);
+    finish(exitCodeFor(m_exchange.outcome()), record.outcome);
 }
 
 void PortFlasher::finish(int exitCode, const QString &outcome)
@@ -207,14 +180,12 @@ void PortFlasher::finish(int exitCode, const QString &outcome)
     }
     m_stage = Stage::Finished;
     m_exitCode = exitCode;
-    if (!m_record.ended.isValid()) {
+    if (!m_record.ended.isValid()) { // ended before a download: what is known of it
+        m_record = m_exchange.knownRecord();
+        m_record.started = m_started;
         m_record.ended = QDateTime::currentDateTime();
     }
     m_record.outcome = outcome;
-    if (m_record.packVersion.isNull() && m_exchange.versionKnown()) {
-        m_record.packVersion = m_version;
-        m_record.versionSource = Download::VersionSource::Pack;
-    }
     m_exchange.closePort(); // the download has its outcome: closing records nothing more
     emit done();
 }

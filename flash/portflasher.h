@@ -87,6 +87,7 @@ private:
     QString m_failure;
     QString m_recordError; // why the record of the download was not written, if it was not
     QElapsedTimer m_downloadClock;
+    QDateTime m_started;
     Download::Record m_record;
 };
 

@@ -1,5 +1,7 @@
 #include "codec.h"
 
+#include "constants.h"
+
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -9,6 +11,8 @@ Q_LOGGING_CATEGORY(lcProtocol, "quorvane.protocol", QtInfoMsg)
 
 namespace Codec {
 
+using namespace Quorvane;
+
 const char kUpgradeInitText[] = "bc 32 35 30 31 aa aa 33 32 30 30 30 30 46 43 42 46 0d  ";
 const char kVersionQueryText[] = "bc 30 31 30  31 34 36 43  31 30 30 30  30 46 44 41  30 0d  ";
 
@@ -17,31 +21,9 @@ namespace {
 constexpr char kUpperDigits[] = "0123456789ABCDEF";
 constexpr char kLowerDigits[] = "0123456789abcdef";
 
-// Value of one hexadecimal digit, -1 for any other character.
-inline int nibble(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 inline int qCharNibble(QChar ch)
 {
-    return ch.unicode() < 0x80 ? nibble(static_cast<char>(ch.unicode())) : -1;
-}
-
-// Byte value of the two digits at p, -1 if either is not a hexadecimal digit.
-inline int hexByte(const char *p)
-{
-    const int hi = nibble(p[0]);
-    const int lo = nibble(p[1]);
-    if (hi < 0 || lo < 0)
-        return -1;
-    return (hi << 4) | lo;
+    return ch.unicode() < 0x80 ? hexValue(static_cast<char>(ch.unicode())) : -1;
 }
 
 // Appends the hexadecimal text of value (digits digits, most significant first).
@@ -71,8 +53,8 @@ QByteArray byteDigits(quint8 value, const char *alphabet)
 bool hexRangeCheckSum(const char *p, qint64 chars, quint16 *sum)
 {
     quint16 s = 0;
-    for (qint64 i = 0; i + 1 < chars; i += 2) {
-        const int b = hexByte(p + i);
+    for (qint64 i = 0; i + 1 < chars; i += kHexCharsPerByte) {
+        const int b = hexByteAt(p + i);
         if (b < 0)
             return false;
         s = static_cast<quint16>(s + b);
@@ -98,9 +80,9 @@ quint16 calcHexCheckSum(const QByteArray &hexText)
 
 quint16 lengthField(int lenId)
 {
-    if (lenId < 0 || lenId > 0x0FFF) {
+    if (lenId < 0 || lenId > kMaxLenId) {
         qCDebug(lcProtocol) << "LENID out of range:" << lenId;
-        lenId = std::clamp(lenId, 0, 0x0FFF);
+        lenId = std::clamp(lenId, 0, kMaxLenId);
     }
     const int sum = ((lenId >> 8) & 0xF) + ((lenId >> 4) & 0xF) + (lenId & 0xF);
     const int lchksum = (16 - (sum % 16)) % 16;
@@ -191,7 +173,7 @@ QByteArray buildDataFrame(const QByteArray &hexPayload, quint16 word, quint8 cid
 QByteArray buildAsciiFrame(const QByteArray &info, quint8 cid1, quint8 cid2, quint8 adr, quint8 ver)
 {
     const int lenId = info.size();
-    if (lenId > 0x0FFF) {
+    if (lenId > kMaxLenId) {
         // LENGTH has 12 bits for it: a longer INFO cannot be framed.
         qCDebug(lcProtocol) << "INFO too long for one frame:" << lenId << "characters";
         return QByteArray();
@@ -223,8 +205,8 @@ QByteArray buildAsciiFrame(const QByteArray &info, quint8 cid1, quint8 cid2, qui
 
 QByteArray buildUpgradeEndFrame(quint16 packetCount, const QByteArray &head8Hex)
 {
-    const bool headOk = head8Hex.size() == 8 && std::all_of(head8Hex.cbegin(), head8Hex.cend(),
-                                                            [](char c) { return nibble(c) >= 0; });
+    const bool headOk = head8Hex.size() == hexChars(kImageHeadBytes) &&
+                        std::all_of(head8Hex.cbegin(), head8Hex.cend(), isHexDigit);
     if (!headOk) {
         // The frame announces four INFO bytes; anything else would put a broken frame on the line.
         qCDebug(lcProtocol) << "image head must be 8 hexadecimal digits:" << head8Hex;
@@ -255,7 +237,7 @@ bool takeNextFrame(QByteArray &buffer, QByteArray *infoHex)
     std::transform(buffer.begin(), buffer.end(), buffer.begin(),
                    [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; });
     const qint64 total = buffer.size();
-    if (total < 36)
+    if (total < hexChars(kFrameOverheadBytes))
         return false;
     if (!buffer.contains("7E") || !buffer.contains("0D")) {
         if (lcProtocol().isDebugEnabled())
@@ -265,29 +247,31 @@ bool takeNextFrame(QByteArray &buffer, QByteArray *infoHex)
 
     const char *d = buffer.constData();
     qint64 start = 0;
-    while (start + 18 < total) {
+    // Candidates are looked at while one from start could reach its LENGTH.
+    while (start + hexChars(kLengthOffset) < total) {
         // Next start marker at a byte boundary.
         qint64 x = (start + 1) & ~qint64(1);
         while (x + 1 < total && !(d[x] == '7' && d[x + 1] == 'E'))
-            x += 2;
+            x += kHexCharsPerByte;
         if (x + 1 >= total)
             return false;
 
-        // LENGTH: 8 characters at x+18, the hex text of its 4 ASCII digits.
+        // LENGTH: the hex text of its 4 ASCII digits. n: characters of INFO text.
         qint64 n = 65534;
-        if (x + 26 <= total) {
-            char lengthChars[4];
+        if (x + hexChars(kInfoOffset) <= total) {
+            const char *length = d + x + hexChars(kLengthOffset);
+            char lengthChars[kLengthBytes];
             bool digitsOk = true;
-            for (int i = 0; i < 4 && digitsOk; ++i) {
-                const int c = hexByte(d + x + 18 + 2 * i);
+            for (int i = 0; i < kLengthBytes && digitsOk; ++i) {
+                const int c = hexByteAt(length + hexChars(i));
                 digitsOk = c >= 0;
                 lengthChars[i] = static_cast<char>(c);
             }
             if (lcProtocol().isDebugEnabled())
-                qCDebug(lcProtocol) << "arrLength" << QByteArray(d + x + 18, 8) << "at" << x;
+                qCDebug(lcProtocol) << "arrLength" << QByteArray(length, hexChars(kLengthBytes)) << "at" << x;
             if (digitsOk) {
-                const int h = hexByte(lengthChars);
-                const int l = hexByte(lengthChars + 2);
+                const int h = hexByteAt(lengthChars);
+                const int l = hexByteAt(lengthChars + 2);
                 if (h >= 0 && l >= 0) {
                     const int lenId = lenIdFromLength(static_cast<quint8>(h), static_cast<quint8>(l));
                     if (lenId >= 0)
@@ -297,28 +281,30 @@ bool takeNextFrame(QByteArray &buffer, QByteArray *infoHex)
         }
 
         // End marker.
-        const qint64 eoi = x + n + 34;
-        if (eoi + 2 > total || d[eoi] != '0' || d[eoi + 1] != 'D') {
+        const qint64 eoi = x + hexChars(kInfoOffset + kChecksumBytes) + n;
+        if (eoi + hexChars(kEoiBytes) > total || d[eoi] != '0' || d[eoi + 1] != 'D') {
             start = x + 1;
             continue;
         }
 
         // Checksum over VER .. INFO, compared with the received CHKSUM characters.
         quint16 computed = 0;
-        bool sumOk = hexRangeCheckSum(d + x + 2, n + 24, &computed);
-        char received[4];
-        for (int i = 0; i < 4 && sumOk; ++i) {
-            const int c = hexByte(d + x + n + 26 + 2 * i);
+        bool sumOk =
+            hexRangeCheckSum(d + x + hexChars(kVerOffset), hexChars(kInfoOffset - kVerOffset) + n, &computed);
+        const char *checksum = d + x + hexChars(kInfoOffset) + n;
+        char received[kChecksumBytes];
+        for (int i = 0; i < kChecksumBytes && sumOk; ++i) {
+            const int c = hexByteAt(checksum + hexChars(i));
             sumOk = c >= 0;
             received[i] = static_cast<char>(c);
         }
-        char expected[4];
-        for (int i = 0; i < 4; ++i)
+        char expected[kChecksumBytes];
+        for (int i = 0; i < kChecksumBytes; ++i)
             expected[i] = kUpperDigits[(computed >> (12 - 4 * i)) & 0xF];
         if (sumOk && lcProtocol().isDebugEnabled())
-            qCDebug(lcProtocol) << "2arrRecvCheckSum=" << QByteArray(received, 4)
-                                << "2arrCheckSum=" << QByteArray(expected, 4);
-        if (!sumOk || !std::equal(received, received + 4, expected)) {
+            qCDebug(lcProtocol) << "2arrRecvCheckSum=" << QByteArray(received, kChecksumBytes)
+                                << "2arrCheckSum=" << QByteArray(expected, kChecksumBytes);
+        if (!sumOk || !std::equal(received, received + kChecksumBytes, expected)) {
             qCDebug(lcProtocol) << "iHeadIndex=" << x;
             start = x + 1;
             continue;
@@ -326,8 +312,8 @@ bool takeNextFrame(QByteArray &buffer, QByteArray *infoHex)
 
         qCDebug(lcProtocol) << "usLength data=" << n;
         if (infoHex)
-            *infoHex = buffer.mid(static_cast<int>(x + 26), static_cast<int>(n));
-        buffer.remove(0, static_cast<int>(eoi + 2));
+            *infoHex = buffer.mid(static_cast<int>(x + hexChars(kInfoOffset)), static_cast<int>(n));
+        buffer.remove(0, static_cast<int>(eoi + hexChars(kEoiBytes)));
         return true;
     }
     return false;

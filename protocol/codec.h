@@ -1,7 +1,7 @@
 // The frame codec of the pack's serial protocol: pure functions over QByteArray/QString.
 //
-// A frame on the wire:
-//   SOI(1) VER(2) ADR(2) CID1-or-word(2) CID2(2) LENGTH(4) INFO(LENID) CHKSUM(4) EOI(1)
+// A frame on the wire is SOI VER ADR CID1-or-word CID2 LENGTH INFO CHKSUM EOI; the offsets and
+// sizes of the fields are named once, in constants.h ("Frame layout").
 // SOI is 0x7E (replies, the test command; every field but SOI/EOI is ASCII hex text) or 0xBC
 // (upgrade commands and the version query; the word field and INFO are raw bytes). EOI is 0x0D.
 //
@@ -40,6 +40,35 @@ extern const char kVersionQueryText[]; // 18 bytes: BC "0101" 34 36 "C1" "0000" 
 constexpr char kSoiAscii = '\x7E';
 constexpr char kSoiUpgrade = '\xBC';
 constexpr char kEoi = '\x0D';
+
+// Hexadecimal digits, either case.
+constexpr bool isHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+// Value of one hexadecimal digit, -1 for any other character.
+constexpr int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+// Byte value of the two digits at p, high digit first; -1 unless both are hexadecimal digits.
+constexpr int hexByteAt(const char *p)
+{
+    const int hi = hexValue(p[0]);
+    const int lo = hexValue(p[1]);
+    return hi < 0 || lo < 0 ? -1 : (hi << 4) | lo;
+}
+// The same for the two characters of text at offset, which must lie inside text.
+inline int hexByteAt(const QByteArray &text, int offset)
+{
+    return hexByteAt(text.constData() + offset);
+}
 
 // Frame checksum over raw bytes.
 quint16 calcCheckSum(const QByteArray &bytes);

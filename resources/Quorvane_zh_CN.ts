@@ -140,8 +140,16 @@
         <translation>数据包%1已%2秒未收到电池包应答。请检查连接线，然后点击开始下载重新开始。</translation>
     </message>
     <message>
-        <source>The pack did not confirm the end of the download.</source>
-        <translation>电池包未确认升级结束。</translation>
+        <source>The pack did not confirm the end of the download. Press Get Version to see which firmware it runs.</source>
+        <translation>电池包未确认升级结束。请点击获取版本号，查看电池包当前运行的固件。</translation>
+    </message>
+    <message>
+        <source>The pack did not report its version. Check the cable and the baud rate, then press Get Version again.</source>
+        <translation>电池包未返回版本号。请检查连接线和波特率，然后再次点击获取版本号。</translation>
+    </message>
+    <message>
+        <source>The download record could not be written: %1</source>
+        <translation>无法写入下载记录：%1</translation>
     </message>
     <message>
         <source>The serial port was lost during the download. Reconnect, open the port and press Start DownLoad again.</source>
@@ -178,6 +186,35 @@
     <message>
         <source>A download is running. Close the window anyway?</source>
         <translation>正在下载，仍要关闭窗口吗？</translation>
+    </message>
+    <message>
+        <source>The port is in use by %1. Close that program, then press Open Serial again.</source>
+        <translation>串口正被%1占用。请关闭该程序，然后再次点击打开串口。</translation>
+    </message>
+    <message>
+        <source>The port is in use by another program. Close it, then press Open Serial again.</source>
+        <translation>串口正被其他程序占用。请关闭该程序，然后再次点击打开串口。</translation>
+    </message>
+    <message>
+        <source>The file&apos;s path must contain %1.</source>
+        <translation>文件路径中必须包含 %1。</translation>
+    </message>
+    <message>
+        <source>No program to open PDF files was found. The guide is %1.</source>
+        <translation>未找到可打开PDF文件的程序。使用说明位于%1。</translation>
+    </message>
+    <message>
+        <source>A download is running. Stop it and start again from the first package?</source>
+        <translation>正在下载。要停止并从第一个数据包重新开始吗？</translation>
+    </message>
+    <message>
+        <source>A download is running. Close the port and stop it?</source>
+        <translation>正在下载。要关闭串口并停止下载吗？</translation>
+    </message>
+    <message>
+        <source>%1. %2</source>
+        <comment>a failed open's reason, then the advice</comment>
+        <translation>%1。%2</translation>
     </message>
 </context>
 </TS>

@@ -35,6 +35,17 @@ bool portIsGone(QSerialPort::SerialPortError error, const QString &portName, boo
     }
 }
 
+bool open8N1(QSerialPort &port, const QString &name, qint32 baud)
+{
+    port.setPortName(name);
+    port.setBaudRate(baud, QSerialPort::AllDirections);
+    port.setDataBits(QSerialPort::Data8);
+    port.setParity(QSerialPort::NoParity);
+    port.setStopBits(QSerialPort::OneStop);
+    port.setFlowControl(QSerialPort::NoFlowControl);
+    return port.open(QIODevice::ReadWrite);
+}
+
 qint64 writeInChunks(QIODevice &device, const QByteArray &frame)
 {
     if (!device.isOpen()) {

@@ -24,6 +24,10 @@ void appendReceived(QByteArray &recv, const QByteArray &bytes);
 // does not support, and passing read errors of a device that is still there, are not.
 bool portIsGone(QSerialPort::SerialPortError error, const QString &portName, bool stillOpen);
 
+// Opens port as name at baud for reading and writing, 8 data bits, no parity, one stop bit, no
+// flow control. False when it cannot be opened (the port's error() and errorString() say why).
+bool open8N1(QSerialPort &port, const QString &name, qint32 baud);
+
 // Writes a frame in pieces of at most kWriteChunkBytes; returns the bytes accepted, or -1 when the
 // device is not open or a piece is refused.
 qint64 writeInChunks(QIODevice &device, const QByteArray &frame);

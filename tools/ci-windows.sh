@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Cross-builds Ferrodin.exe for 64-bit Windows into build-win/ and runs its Windows tests under Wine
-# on a virtual X display, in a fresh Wine prefix that is removed afterwards. With the Windows Qt given
-# (QUORVANE_WIN_QT_SDK, see tools/build-windows.sh) it also cross-builds the updater into
-# build-windows/ and runs its Wine checks (tests/wine/wine-checks.sh), which leave the pictures of
-# the window in build-windows/pictures/. Exits non-zero when a build or a test fails.
+# on a virtual X display, in a fresh Wine prefix that is removed afterwards (tests/wine/lib.sh). With
+# the Windows Qt given (QUORVANE_WIN_QT_SDK, see tools/build-windows.sh) it also cross-builds the
+# updater into build-windows/, builds the Wine checks' serial shim (tests/wine/serialshim/) and runs
+# the updater's Wine checks: the window and its ports (tests/wine/wine-checks.sh), the downloads
+# (tests/wine/wine-downloads.sh) and the display scales (tests/wine/wine-dpi.sh), which leave the
+# pictures of the window in build-windows/pictures/. Exits non-zero when a build or a test fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -36,35 +38,10 @@ if [[ -n "${QUORVANE_WIN_QT_SDK:-}" ]]; then
     echo "Cross-build of the updater took $(($(date +%s) - build_start)) s"
 fi
 
-export WINEPREFIX
-WINEPREFIX=$(mktemp -d /tmp/ferrodin-wine.XXXXXX)
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+source tests/wine/lib.sh
+wine_session
 # English system language for the tests.
 export LC_ALL=C.UTF-8 LANG=C.UTF-8
-
-displayfile=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
-xvfb_pid=$!
-
-cleanup() {
-    wineserver -k >/dev/null 2>&1 || true
-    wineserver -w >/dev/null 2>&1 || true
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$WINEPREFIX" "$displayfile"
-}
-trap cleanup EXIT
-
-for _ in $(seq 1 100); do
-    [[ -s "$displayfile" ]] && break
-    sleep 0.1
-done
-[[ -s "$displayfile" ]] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$displayfile")"
-
-# One wine server kept for all the tests, and a fresh prefix.
-wineserver -p >/dev/null 2>&1
-timeout 300 wineboot -i >/dev/null 2>&1
 
 status=0
 (cd build-win && ctest --output-on-failure --timeout 120) || status=$?
@@ -72,6 +49,14 @@ if [[ -n "${QUORVANE_WIN_QT_SDK:-}" ]]; then
     quorvane_start=$(date +%s)
     tests/wine/wine-checks.sh build-windows build/tools/packsim/quorvane-packsim build-windows/pictures || status=$?
     echo "Wine checks of the updater took $(($(date +%s) - quorvane_start)) s"
+    tests/wine/serialshim/build.sh build-windows/serialshim
+    downloads_start=$(date +%s)
+    tests/wine/wine-downloads.sh build-windows build/tools/packsim/quorvane-packsim build-windows/serialshim ||
+        status=$?
+    echo "Downloads under Wine took $(($(date +%s) - downloads_start)) s"
+    dpi_start=$(date +%s)
+    tests/wine/wine-dpi.sh build-windows build-windows/pictures || status=$?
+    echo "Display scales under Wine took $(($(date +%s) - dpi_start)) s"
 else
     echo "No Windows Qt (QUORVANE_WIN_QT_SDK): the updater's Wine checks were not run"
 fi

@@ -2,7 +2,11 @@
 # Makes the release bundles in dist/, at the version of project(... VERSION) in CMakeLists.txt:
 #   dist/Quorvane-<version>-win64.zip   Quorvane.exe, quorvane-flash.exe (when the tree has it),
 #                                       Ferrodin.exe, pdf/help.pdf, the empty driver folder
-#                                       98ME_20011_2kXP_20024/ with its README, the licence note
+#                                       98ME_20011_2kXP_20024/ with its README, LICENSE.txt (where
+#                                       the source is, how to relink, Qt's LGPL-3.0 and the GPL-3.0)
+#   dist/Quorvane-<version>-win64.msi   the same files as a Windows installer (wixl, from
+#                                       packaging/windows/quorvane.wxs)
+#   dist/Quorvane-<version>-src.tar.gz  the source of the committed tree (git archive HEAD)
 #   dist/quorvane_<version>_amd64.deb   the Linux build through CPack (dependencies by dpkg-shlibdeps)
 #
 #   tools/package.sh [--sdk PATH] [--deb-only]
@@ -18,7 +22,7 @@ while [[ $# -gt 0 ]]; do
     case "$1" in
     --sdk) sdk_args=(--sdk "${2:?--sdk needs a path}"); shift 2 ;;
     --deb-only) windows=0; shift ;;
-    -h | --help) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "package.sh: unknown argument '$1'" >&2; exit 2 ;;
     esac
 done
@@ -29,6 +33,19 @@ mkdir -p dist
 
 # Text files for Windows users get Windows line ends.
 crlf() { sed 's/\r*$/\r/' "$1" >"$2"; }
+# Installs the Debian packages given that are missing.
+need() {
+    local missing=() p
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [[ ${#missing[@]} -eq 0 ]] && return 0
+    SUDO=""
+    [[ $(id -u) -ne 0 ]] && SUDO="sudo"
+    $SUDO apt-get -o DPkg::Lock::Timeout=900 update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=900 install -y -qq \
+        --no-install-recommends "${missing[@]}" >/dev/null
+}
 
 if [[ $windows -eq 1 ]]; then
     tools/build-windows.sh "${sdk_args[@]}"
@@ -44,11 +61,30 @@ if [[ $windows -eq 1 ]]; then
     done
     cp "$win/app/pdf/help.pdf" "$bundle/pdf/"
     crlf packaging/windows/DRIVER-README.txt "$bundle/98ME_20011_2kXP_20024/README.txt"
-    crlf packaging/windows/LICENSE.txt "$bundle/LICENSE.txt"
+    sed "s/@VERSION@/$version/g" packaging/windows/LICENSE.txt >"$stage/LICENSE.txt"
+    for text in LGPL-3.0 GPL-3.0; do
+        printf '\n\n==== %s ====\n\n' "$text" >>"$stage/LICENSE.txt"
+        cat "packaging/windows/$text.txt" >>"$stage/LICENSE.txt"
+    done
+    crlf "$stage/LICENSE.txt" "$bundle/LICENSE.txt"
     rm -f "dist/$name.zip"
     (cd "$stage" && cmake -E tar cf "$root/dist/$name.zip" --format=zip "$name")
     echo "dist/$name.zip: $(stat -c %s "dist/$name.zip") bytes"
     (cd "$stage" && find "$name" -type f | sort | sed 's/^/  /')
+
+    # The installer, from the very files of the zip.
+    need wixl
+    rm -f "dist/$name.msi"
+    (cd "$bundle" && wixl -a x64 -D Version="$version" -o "$root/dist/$name.msi" \
+        "$root/packaging/windows/quorvane.wxs" 2>&1 | grep -v -e '^$' -e 'GLib-GIO-CRITICAL' || true)
+    [[ -s "dist/$name.msi" ]] || { echo "package.sh: wixl made no dist/$name.msi" >&2; exit 1; }
+    echo "dist/$name.msi: $(stat -c %s "dist/$name.msi") bytes"
+
+    # The source, for the LGPL: what the bundles were built from.
+    src=Quorvane-$version-src
+    git rev-parse --verify -q HEAD >/dev/null || { echo "package.sh: not a git clone, no source" >&2; exit 1; }
+    git archive --format=tar.gz --prefix="$src/" -o "dist/$src.tar.gz" HEAD
+    echo "dist/$src.tar.gz: $(stat -c %s "dist/$src.tar.gz") bytes (git archive of $(git rev-parse --short HEAD))"
 fi
 
 # The Debian package from the native build (dpkg-shlibdeps is in dpkg-dev).

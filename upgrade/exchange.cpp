@@ -15,14 +15,13 @@ Exchange::Exchange(QObject *parent)
     : QObject(parent), m_serial(this), m_initTimer(this), m_endTimer(this), m_stallTimer(this),
       m_versionTimer(this), m_stallTimeoutMs(Quorvane::kStallNoticeMs)
 {
-    m_initTimer.setObjectName(QStringLiteral("initTimer"));
-    m_endTimer.setObjectName(QStringLiteral("endTimer"));
-    m_stallTimer.setObjectName(QStringLiteral("stallTimer"));
-    m_versionTimer.setObjectName(QStringLiteral("versionTimer"));
     qRegisterMetaType<E_FUNC>();
     qRegisterMetaType<Download::Notice>();
     qRegisterMetaType<Download::Record>();
-    // A coarse timer may fire up to 5 % late; the pack expects its commands a second apart.
+    // A coarse timer may fire up to 5 % late; the pack expects its commands a second apart. The
+    // names let tests find the timers.
+    m_initTimer.setObjectName(QStringLiteral("initTimer"));
+    m_endTimer.setObjectName(QStringLiteral("endTimer"));
     for (QTimer *timer : {&m_initTimer, &m_endTimer}) {
         timer->setTimerType(Qt::PreciseTimer);
         timer->setInterval(Quorvane::kUpgradeTickMs);
@@ -39,7 +38,6 @@ Exchange::Exchange(QObject *parent)
     });
     // Queued: the port is closed from the event loop, never inside its own notification.
     connect(&m_serial, &QSerialPort::errorOccurred, this, &Exchange::onPortError, Qt::QueuedConnection);
-    resetRecord();
 }
 
 Exchange::~Exchange() = default;
@@ -47,13 +45,9 @@ Exchange::~Exchange() = default;
 bool Exchange::open(const QString &portName, qint32 baud)
 {
     const QString device = PortIdentity::canonicalPath(portName);
-    m_serial.setPortName(device);
-    m_serial.setBaudRate(baud, QSerialPort::AllDirections);
-    m_serial.setDataBits(QSerialPort::Data8);
-    m_serial.setParity(QSerialPort::NoParity);
-    m_serial.setStopBits(QSerialPort::OneStop);
-    m_serial.setFlowControl(QSerialPort::NoFlowControl);
-    if (!m_serial.open(QIODevice::ReadWrite)) {
+    m_portName = portName;
+    m_baud = baud;
+    if (!Link::open8N1(m_serial, device, baud)) {
         m_openError = m_serial.errorString();
         m_openErrorCode = m_serial.error();
         // Refused although this program may open it: another one holds it (its lock, or the
@@ -97,10 +91,16 @@ void Exchange::attach(QIODevice *device, const QString &portName, qint32 baud)
 void Exchange::closePort()
 {
     feed(EventKind::PortClosed);
+    detach();
+}
+
+void Exchange::detach()
+{
     m_versionTimer.stop();
     if (m_serial.isOpen()) {
         m_serial.close();
     }
+    m_serial.clearError();
     m_device = nullptr;
     m_versionReported = false;
 }
@@ -139,7 +139,7 @@ void Exchange::start()
 {
     m_versionTimer.stop(); // the download's own answers are no version
     feed(EventKind::Start);
-    resetRecord();
+    m_record = Record();
     m_record.started = QDateTime::currentDateTime();
 }
 
@@ -152,21 +152,23 @@ void Exchange::shutdown()
 qint64 Exchange::writeCommand(const QByteArray &bytes, E_FUNC func)
 {
     feed(EventKind::CommandWritten, func);
-    if (!isOpen()) {
-        return -1;
-    }
-    const qint64 written = m_device->write(bytes);
-    qCDebug(lcSerial) << "bytesWritten=" << written << bytes.toHex();
-    return written;
+    return write(bytes);
 }
 
 qint64 Exchange::writeFrame(const QByteArray &frame, E_FUNC func)
 {
     feed(EventKind::CommandWritten, func);
-    if (!isOpen()) {
-        return -1;
+    return isOpen() ? Link::writeInChunks(*m_device, frame) : -1;
+}
+
+qint64 Exchange::write(const QByteArray &bytes)
+{
+    if (!isOpen() || bytes.isEmpty()) {
+        return isOpen() ? 0 : -1;
     }
-    return Link::writeInChunks(*m_device, frame);
+    const qint64 written = m_device->write(bytes);
+    qCDebug(lcSerial) << "written" << written << bytes.toHex();
+    return written;
 }
 
 void Exchange::initTick()
@@ -202,7 +204,6 @@ void Exchange::readAvailable()
 void Exchange::takeReply(const QByteArray &infoHex)
 {
     const E_FUNC pending = m_state.pending;
-    qCDebug(lcSerial) << "reply for" << pending << "info" << infoHex;
     if (infoHex.isEmpty()) {
         feed(EventKind::Reply);
         return;
@@ -226,14 +227,9 @@ void Exchange::onPortError(QSerialPort::SerialPortError error)
         return;
     }
     qCDebug(lcSerial) << "port lost" << error << m_serial.errorString();
+    m_lostError = m_serial.errorString();
     feed(EventKind::LinkLost);
-    m_versionTimer.stop();
-    if (m_serial.isOpen()) {
-        m_serial.close();
-    }
-    m_serial.clearError();
-    m_device = nullptr;
-    m_versionReported = false;
+    detach();
     emit portLost();
 }
 
@@ -253,10 +249,7 @@ void Exchange::carryOut(const Action &action)
 {
     switch (action.kind) {
     case ActionKind::SendInit:
-        qCDebug(lcUpgrade) << "init command";
-        if (isOpen()) {
-            m_device->write(Codec::tokensToBytes(QByteArray(Codec::kUpgradeInitText)));
-        }
+        write(Codec::tokensToBytes(QByteArray(Codec::kUpgradeInitText)));
         break;
     case ActionKind::SendPacket:
         emit packetSent(action.value, m_image.packets);
@@ -264,14 +257,9 @@ void Exchange::carryOut(const Action &action)
             Link::writeInChunks(*m_device, FirmwareImage::dataFrame(m_image, action.value));
         }
         break;
-    case ActionKind::SendEnd: {
-        const QByteArray frame = FirmwareImage::endFrame(m_image);
-        qCDebug(lcUpgrade) << "end command" << frame.toHex();
-        if (isOpen() && !frame.isEmpty()) {
-            m_device->write(frame);
-        }
+    case ActionKind::SendEnd:
+        write(FirmwareImage::endFrame(m_image)); // nothing when the head is broken
         break;
-    }
     case ActionKind::StartInitTimer:
         m_initTimer.start();
         break;
@@ -308,16 +296,10 @@ void Exchange::carryOut(const Action &action)
     }
 }
 
-void Exchange::resetRecord()
+Record Exchange::knownRecord() const
 {
-    m_record = Record();
-    m_record.programVersion = QStringLiteral(QUORVANE_VERSION);
-}
-
-void Exchange::finishRecord(const Action &action)
-{
-    Record &r = m_record;
-    r.ended = QDateTime::currentDateTime();
+    Record r;
+    r.started = m_record.started;
     r.port = m_portName;
     r.baud = m_baud;
     r.packVersion = m_versionReported ? m_version : QString();
@@ -326,6 +308,15 @@ void Exchange::finishRecord(const Action &action)
     r.size = m_image.fileBytes;
     r.sha256 = QString::fromLatin1(m_image.sha256Hex);
     r.packets = m_image.packets;
+    r.programVersion = QStringLiteral(QUORVANE_VERSION);
+    return r;
+}
+
+void Exchange::finishRecord(const Action &action)
+{
+    m_record = knownRecord();
+    Record &r = m_record;
+    r.ended = QDateTime::currentDateTime();
     r.packetsAcknowledged = action.totals.packetsAcknowledged;
     r.initSends = action.totals.initSends;
     r.endSends = action.totals.endSends;
@@ -337,6 +328,7 @@ void Exchange::finishRecord(const Action &action)
         error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_recordPath), error);
         qCWarning(lcUpgrade) << "download record not written:" << error;
     }
+    m_outcome = action.outcome;
     const Record finishedRecord = r;
     emit finished(finishedRecord, error);
 }

@@ -75,8 +75,12 @@ public:
     bool running() const { return m_state.running(); }
     bool versionKnown() const { return m_versionReported; } // the pack reported its version on this port
     const QString &version() const { return m_version; }
-    // The record as far as it is known: of the last download once it has finished.
+    // The record of the last download once it has finished, and its outcome.
     const Record &record() const { return m_record; }
+    Outcome outcome() const { return m_outcome; }
+    // What is known now of the port, the pack and the image, in the record's fields.
+    Record knownRecord() const;
+    QString lostError() const { return m_lostError; } // why the port was lost, when it was
     // Received bytes, as hexadecimal text, that no accepted reply has taken yet.
     const QByteArray &received() const { return m_recv; }
 
@@ -106,7 +110,8 @@ private:
     void takeReply(const QByteArray &infoHex);
     void onPortError(QSerialPort::SerialPortError error);
     void finishRecord(const Action &action);
-    void resetRecord();
+    void detach(); // the port closed, the version forgotten
+    qint64 write(const QByteArray &bytes);
 
     QSerialPort m_serial;
     QPointer<QIODevice> m_device; // m_serial, or the attached device
@@ -130,7 +135,9 @@ private:
     VersionSource m_unreportedSource = VersionSource::None;
 
     Record m_record;
+    Outcome m_outcome = Outcome::Interrupted;
     QString m_recordPath;
+    QString m_lostError;
 };
 
 } // namespace Download

@@ -99,9 +99,19 @@ void TestHelpGuide::messageExplained_data()
         "press Start DownLoad again.",
         "No answer from the pack for package %1 in %2 s. Check the cable, then press Start DownLoad to "
         "begin again.",
-        "The pack did not confirm the end of the download.",
+        "The pack did not confirm the end of the download. Press Get Version to see which firmware it runs.",
+        "The pack did not report its version. Check the cable and the baud rate, then press Get Version "
+        "again.",
+        "The download record could not be written: %1",
         "The serial port was lost during the download. Reconnect, open the port and press Start "
         "DownLoad again.",
+        "The file's path must contain %1.",
+        "No program to open PDF files was found. The guide is %1.",
+        "The port is in use by %1. Close that program, then press Open Serial again.",
+        "The port is in use by another program. Close it, then press Open Serial again.",
+        "Your user must be in the group that owns %1 (%2); add it and log in again.",
+        "A download is running. Stop it and start again from the first package?",
+        "A download is running. Close the port and stop it?",
     };
     for (const char *source : translated) {
         QTest::newRow(source) << QString::fromUtf8(source) << translator.translate("MainWindow", source);

@@ -6,6 +6,7 @@
 #include "modalanswerer.h"
 #include "windowlookup.h"
 
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -47,6 +48,7 @@ private slots:
     void guideLookedFor_data();
     void guideLookedFor();
     void opensFromProgramDirectory();
+    void failureShowsWarning_data();
     void failureShowsWarning();
     void guideIsBuilt_data();
     void guideIsBuilt();
@@ -132,20 +134,48 @@ void TestHelpPath::opensFromProgramDirectory()
     QVERIFY(answerer.seen().isEmpty());
 }
 
+void TestHelpPath::failureShowsWarning_data()
+{
+    QTest::addColumn<bool>("guidePresent");
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("chinese");
+    const QString path = QDir::toNativeSeparators(helpPath());
+    QTest::newRow("no viewer")
+        << true << QStringLiteral("No program to open PDF files was found. The guide is %1.").arg(path)
+        << QStringLiteral("未找到可打开PDF文件的程序。使用说明位于%1。").arg(path);
+    QTest::newRow("no guide") << false << QStringLiteral("The help document %1 cannot be opened.").arg(path)
+                              << QStringLiteral("无法打开帮助文档%1。").arg(path);
+}
+
+// The offscreen platform has no document viewer: the desktop reports failure, and the user is told
+// whether the guide is missing or only a program to show it, in either language.
 void TestHelpPath::failureShowsWarning()
 {
-    // The offscreen platform has no document viewer: the desktop reports failure, and the user
-    // is told which document could not be opened.
+    QFETCH(bool, guidePresent);
+    QFETCH(QString, english);
+    QFETCH(QString, chinese);
+    const QString aside = helpPath() + QStringLiteral(".aside");
+    if (!guidePresent) {
+        QVERIFY(QFile::rename(helpPath(), aside));
+    }
     ModalAnswerer answerer;
     MainWindow w;
+    QPushButton *help = w.findChild<QPushButton *>(QStringLiteral("btnPdf"));
     QTest::ignoreMessage(QtDebugMsg, "Failed to open PDF file.");
-    QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("btnPdf")), Qt::LeftButton);
+    QTest::mouseClick(help, Qt::LeftButton);
+    w.findChild<QComboBox *>(QStringLiteral("cbxLanguage"))->setCurrentIndex(1);
+    QTest::ignoreMessage(QtDebugMsg, "Failed to open PDF file.");
+    QTest::mouseClick(help, Qt::LeftButton);
+    w.findChild<QComboBox *>(QStringLiteral("cbxLanguage"))->setCurrentIndex(0);
+    QFile::remove(WindowLookup::configPath());
+    if (!guidePresent) {
+        QVERIFY(QFile::rename(aside, helpPath()));
+    }
     QVERIFY(m_opened.isEmpty());
-    QCOMPARE(answerer.boxes().size(), 1);
+    QCOMPARE(answerer.boxes().size(), 2);
     QCOMPARE(answerer.boxes().first().title, QStringLiteral("Warning"));
-    QCOMPARE(
-        answerer.boxes().first().text,
-        QStringLiteral("The help document %1 cannot be opened.").arg(QDir::toNativeSeparators(helpPath())));
+    QCOMPARE(answerer.boxes().first().text, english);
+    QCOMPARE(answerer.boxes().last().text, chinese);
 }
 
 void TestHelpPath::guideIsBuilt_data()

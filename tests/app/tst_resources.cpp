@@ -171,7 +171,12 @@ void TestResources::translation_data()
          "begin "
          "again.",
          "数据包%1已%2秒未收到电池包应答。请检查连接线，然后点击开始下载重新开始。"},
-        {"The pack did not confirm the end of the download.", "电池包未确认升级结束。"},
+        {"The pack did not confirm the end of the download. Press Get Version to see which firmware it runs.",
+         "电池包未确认升级结束。请点击获取版本号，查看电池包当前运行的固件。"},
+        {"The pack did not report its version. Check the cable and the baud rate, then press Get Version "
+         "again.",
+         "电池包未返回版本号。请检查连接线和波特率，然后再次点击获取版本号。"},
+        {"The download record could not be written: %1", "无法写入下载记录：%1"},
         {"The serial port was lost during the download. Reconnect, open the port and press Start DownLoad "
          "again.",
          "下载过程中串口断开。请重新连接并打开串口，然后点击开始下载。"},
@@ -184,6 +189,16 @@ void TestResources::translation_data()
         {"The pack has not reported its version. Download %1 anyway?",
          "电池包未上报版本号。仍要下载 %1 吗？"},
         {"A download is running. Close the window anyway?", "正在下载，仍要关闭窗口吗？"},
+        {"A download is running. Stop it and start again from the first package?",
+         "正在下载。要停止并从第一个数据包重新开始吗？"},
+        {"A download is running. Close the port and stop it?", "正在下载。要关闭串口并停止下载吗？"},
+        {"The port is in use by %1. Close that program, then press Open Serial again.",
+         "串口正被%1占用。请关闭该程序，然后再次点击打开串口。"},
+        {"The port is in use by another program. Close it, then press Open Serial again.",
+         "串口正被其他程序占用。请关闭该程序，然后再次点击打开串口。"},
+        {"The file's path must contain %1.", "文件路径中必须包含 %1。"},
+        {"No program to open PDF files was found. The guide is %1.",
+         "未找到可打开PDF文件的程序。使用说明位于%1。"},
     };
     for (const auto &r : rows) {
         QTest::newRow(r.source) << QString::fromUtf8(r.source) << QString::fromUtf8(r.chinese);

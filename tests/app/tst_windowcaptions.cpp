@@ -35,6 +35,8 @@ private slots:
     void captions_data();
     void captions();
     void captionsSwitchBack();
+    void captionsWhole_data();
+    void captionsWhole();
     void openButtonFollowsPortState();
     void languageListStaysEnglish();
     void lamp_data();
@@ -126,6 +128,44 @@ void TestWindowCaptions::captionsSwitchBack()
     child<QLineEdit>(w, "leVer")->setText(QStringLiteral("V1"));
     language->setCurrentIndex(1);
     QCOMPARE(child<QLineEdit>(w, "leVer")->text(), QStringLiteral("V1"));
+}
+
+void TestWindowCaptions::captionsWhole_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::newRow("English") << 0;
+    QTest::newRow("Chinese") << 1;
+}
+
+// Every visible label and button is at least as wide as its caption needs, in the fonts this
+// machine has; the serial group's labels keep 54 px where the caption fits.
+void TestWindowCaptions::captionsWhole()
+{
+    QFETCH(int, language);
+    MainWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    child<QComboBox>(w, "cbxLanguage")->setCurrentIndex(language);
+    QCoreApplication::processEvents(); // the layouts take the new captions
+    int checked = 0;
+    for (QWidget *widget : w.findChildren<QWidget *>()) {
+        const QString text = widget->property("text").toString();
+        const bool label = qobject_cast<QLabel *>(widget) != nullptr;
+        if (!widget->isVisible() || text.isEmpty() || !(label || qobject_cast<QPushButton *>(widget))) {
+            continue;
+        }
+        ++checked;
+        // The caption's own width, on a widget of its own without limits.
+        std::unique_ptr<QWidget> alone(label ? static_cast<QWidget *>(new QLabel(text))
+                                             : new QPushButton(text));
+        alone->setFont(widget->font());
+        const int needed = alone->sizeHint().width();
+        QVERIFY2(widget->width() >= needed, qPrintable(widget->objectName() + QLatin1Char(' ') + text));
+        if (label && widget->parentWidget()->objectName() == QLatin1String("groupBox_10")) {
+            QCOMPARE(widget->width(), qMax(54, needed));
+        }
+    }
+    QCOMPARE(checked, 13); // 6 labels and 7 buttons
 }
 
 void TestWindowCaptions::openButtonFollowsPortState()

@@ -99,6 +99,10 @@ void ModalAnswerer::answer(QWidget *modal)
     if (auto *box = qobject_cast<QMessageBox *>(modal)) {
         m_seen.append({Seen::MessageBox, box->windowTitle(), box->text(), QString(), QStringList()});
         m_seen.last().captions = shownCaptions(box);
+        m_seen.last().informative = box->informativeText();
+        if (m_beforeAnswer) {
+            m_beforeAnswer(box);
+        }
         QAbstractButton *ok = box->button(QMessageBox::Ok);
         if (QAbstractButton *no = box->button(QMessageBox::No)) {
             const bool yes = !m_questionAnswers.isEmpty() && m_questionAnswers.takeFirst();

@@ -17,6 +17,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <functional>
 
 class QWidget;
 
@@ -38,6 +39,7 @@ public:
         QStringList filters; // file dialog only: its name filters
         // The texts of its push buttons and labels, as shown: Qt's own ("OK", "Look in:") included.
         QStringList captions = {};
+        QString informative = {}; // message box only: its informative text
     };
 
     explicit ModalAnswerer(QObject *parent = nullptr);
@@ -49,6 +51,8 @@ public:
     void cancelFile();
     // The next Yes/No question gets this answer; a question with none queued gets No, its default.
     void answerQuestion(bool yes);
+    // Called with each message box just before it is answered (to take its picture, say).
+    void setBeforeAnswer(std::function<void(QWidget *box)> look) { m_beforeAnswer = std::move(look); }
 
     const QList<Seen> &seen() const { return m_seen; }
     QList<Seen> boxes() const;       // the message boxes only, in order
@@ -64,4 +68,5 @@ private:
     QList<QString> m_fileAnswers; // null string: cancel
     QList<bool> m_questionAnswers;
     QList<Seen> m_seen;
+    std::function<void(QWidget *)> m_beforeAnswer;
 };

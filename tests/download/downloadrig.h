@@ -18,6 +18,8 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
+#include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -196,6 +198,27 @@ private slots:
 protected:
     std::unique_ptr<DownloadRig> m_rig;
 };
+
+// Pictures for the documentation: with QUORVANE_SHOTS_DIR set (tools/screenshots/notices.sh), the
+// window as it is, with box (a modal message box about to be answered) drawn over its middle, is
+// saved there as name.png. Without it nothing is written.
+inline void shoot(QWidget &window, const QString &name, QWidget *box = nullptr)
+{
+    const QString dir = qEnvironmentVariable("QUORVANE_SHOTS_DIR");
+    if (dir.isEmpty()) {
+        return;
+    }
+    QCoreApplication::processEvents();
+    QPixmap picture = window.grab();
+    if (box != nullptr) {
+        const QPixmap over = box->grab();
+        QPainter painter(&picture);
+        painter.drawPixmap((picture.width() - over.width()) / 2, (picture.height() - over.height()) / 2,
+                           over);
+    }
+    QDir().mkpath(dir);
+    QVERIFY2(picture.save(dir + QLatin1Char('/') + name + QStringLiteral(".png")), qPrintable(name));
+}
 
 // Completion line text and the sent-package line of packet n of total.
 inline QString completedText()

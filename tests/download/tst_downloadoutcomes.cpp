@@ -126,7 +126,8 @@ void TestDownloadOutcomes::unreportedVersionAsksFirst()
     m_rig->answerer.answerQuestion(true);
     m_rig->click("btnStart");
     QVERIFY(DownloadRig::waitFor([&] { return m_rig->pack.commandCount(Kind::Init) == 1; }, kTimeoutMs));
-    m_rig->click("btn_openConsole"); // closes the port: the download ends
+    m_rig->answerer.answerQuestion(true); // "Close the port and stop it?"
+    m_rig->click("btn_openConsole");      // closes the port: the download ends
     const QList<QJsonObject> records = DownloadRig::records();
     QCOMPARE(records.size(), 1);
     QCOMPARE(records.first().value(QStringLiteral("outcome")).toString(), QStringLiteral("link_lost"));

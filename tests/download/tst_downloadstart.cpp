@@ -50,6 +50,8 @@ void TestDownloadStart::pathEditedAfterLoad()
     QCOMPARE(
         m_rig->answerer.boxes().first().text,
         QStringLiteral("The version number of the upgraded file does not match the actual version number"));
+    QCOMPARE(m_rig->answerer.boxes().first().informative,
+             QStringLiteral("The file's path must contain %1.").arg(DownloadRig::versionDir().left(12)));
     QVERIFY(!m_rig->initTimer()->isActive());
     QCOMPARE(m_rig->log()->count(), 1);
 }
@@ -77,6 +79,7 @@ void TestDownloadStart::startDuringTransfer()
     QCOMPARE(m_rig->log()->count(), 5);
 
     QSignalSpy ticks(m_rig->initTimer(), &QTimer::timeout);
+    m_rig->answerer.answerQuestion(true); // "Stop it and start again?"
     m_rig->click("btnStart");
     QCOMPARE(m_rig->log()->count(), 0);
     QCOMPARE(m_rig->progress()->value(), 0);
@@ -111,6 +114,7 @@ void TestDownloadStart::startAgainDuringEndPhase()
                      [&after](Kind kind) { after.append(kind); });
     m_rig->watchCompletion();
     m_rig->pack.setNoEndReply(false);
+    m_rig->answerer.answerQuestion(true); // "Stop it and start again?"
     m_rig->click("btnStart");
     QVERIFY(!m_rig->endTimer()->isActive());
     QVERIFY(DownloadRig::waitFor([&] { return m_rig->completions == 1; }, kTimeoutMs));
@@ -141,6 +145,7 @@ void TestDownloadStart::closingThePortStopsTheDownload()
     m_rig->watchCompletion();
     m_rig->click("btnStart");
     QVERIFY(DownloadRig::waitFor([&] { return m_rig->endTimer()->isActive(); }, kTimeoutMs));
+    m_rig->answerer.answerQuestion(true); // "Close the port and stop it?"
     m_rig->click("btn_openConsole");
     QVERIFY(!MainWindowTestAccess::portOpen(m_rig->window));
     QVERIFY(!m_rig->endTimer()->isActive());

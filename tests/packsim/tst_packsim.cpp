@@ -111,7 +111,7 @@ void TestPackSim::versionInfoIsHexTextOfTheText()
              QByteArray("4142").toHex().toUpper()); // the scan keeps wire text as hex
     QCOMPARE(Codec::decodeInfo(m_peer->accepted.first()), QByteArray("AB"));
     // On the wire: LENGTH for 4 characters (C004), then the four characters themselves.
-    QCOMPARE(m_peer->raw.mid(9, 8), QByteArray("C0044142"));
+    QCOMPARE(m_peer->raw.mid(Quorvane::kLengthOffset, Quorvane::kLengthBytes + 4), QByteArray("C0044142"));
     QVERIFY(!m_pack->setVersionText(QString(2048, QLatin1Char('v'))));
     QCOMPARE(m_pack->versionText(), QStringLiteral("AB"));
 }
@@ -199,7 +199,9 @@ void TestPackSim::violations_data()
     const QByteArray packet1 = Codec::buildDataFrame(payload.toHex(), 1, 0x33, 0x01);
 
     QByteArray badSum = packet0;
-    badSum[2064] = badSum.at(2064) == '0' ? '1' : '0';
+    const int lastChecksumDigit =
+        Quorvane::checksumOffset(Quorvane::kPacketBytes) + Quorvane::kChecksumBytes - 1;
+    badSum[lastChecksumDigit] = badSum.at(lastChecksumDigit) == '0' ? '1' : '0';
     QTest::newRow("data frame with a wrong CHKSUM") << init + badSum << "CHKSUM";
     QTest::newRow("packet 1 before packet 0") << init + packet1 << "packet number 1, expected 0";
     // A repeat of the packet just received is a retry (tst_packsim_line); going back further is not.
@@ -213,18 +215,16 @@ void TestPackSim::violations_data()
     QTest::newRow("end with a 2-byte head")
         << init + bcFrame("2501", 0, "34", "\x01\x02") << "head of 2 bytes";
     QByteArray overrun = Codec::buildUpgradeEndFrame(0, "01020304");
-    overrun.remove(15, 2); // LENGTH still says 4 head bytes
+    overrun.remove(Quorvane::kInfoOffset + 2, 2); // LENGTH still says 4 head bytes
     QTest::newRow("end whose LENGTH overruns") << init + overrun << "no 0x0D";
     QTest::newRow("data with VER 21") << init + bcFrame("2101", 0, "33", payload) << "VER/ADR \"2101\"";
 
     QByteArray badLength = Codec::tokensToBytes(QByteArray(Codec::kUpgradeInitText));
-    badLength[12] = '1'; // LENGTH "0001": its 4-bit check fails
+    badLength[Quorvane::kLengthOffset + 3] = '1'; // LENGTH "0001": its 4-bit check fails
     QTest::newRow("LENGTH 0001") << badLength << "LENGTH 0001";
     QTest::newRow("unknown CID2 39") << bcFrame("2501", 0, "39", QByteArray()) << "unknown command";
 
-    QByteArray altered = Codec::tokensToBytes(QByteArray(Codec::kUpgradeInitText));
-    altered[5] = '\xAB';
-    altered.replace(13, 4, QByteArray::number(Codec::calcCheckSum(altered.mid(1, 12)), 16).toUpper());
+    const QByteArray altered = bcFrame("2501", 0xABAA, "32", QByteArray()); // the init command but its word
     QTest::newRow("init with word ABAA") << altered << "differs from the fixed init command";
 }
 

@@ -2,6 +2,7 @@
 #include "packsimfixture.h"
 
 #include "codec.h"
+#include "constants.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -174,8 +175,10 @@ void TestPackSimFaults::corruptChecksumOfOneAnswer()
     QVERIFY(m_peer->raw.endsWith(good));
     const QByteArray bad = m_peer->raw.left(good.size());
     QVERIFY(bad != good);
-    QCOMPARE(bad.left(good.size() - 5), good.left(good.size() - 5)); // only the CHKSUM differs
-    QCOMPARE(bad.mid(good.size() - 5, 4), bad.mid(good.size() - 5, 4).toUpper());
+    const int checksumAt = Quorvane::checksumOffset(good.size() - Quorvane::kFrameOverheadBytes);
+    QCOMPARE(bad.left(checksumAt), good.left(checksumAt)); // only the CHKSUM differs
+    QCOMPARE(bad.mid(checksumAt, Quorvane::kChecksumBytes),
+             bad.mid(checksumAt, Quorvane::kChecksumBytes).toUpper());
     QCOMPARE(m_peer->accepted.size(), 1);
 }
 

@@ -6,6 +6,7 @@
 //   3: INFO of a 0x7E frame that is built, received after noise, and must come back whole.
 // Every violated property aborts with a message, which libFuzzer reports as a crash.
 #include "codec.h"
+#include "constants.h"
 #include "scan_checks.h"
 
 #include <QRegularExpression>
@@ -76,7 +77,7 @@ void builtFrame(const QByteArray &input)
     if (!problem.isEmpty())
         fail(problem);
     require(infos.size() == 1 && buffer.isEmpty(), "a built frame was not received");
-    require(infos[0] == frame.mid(13, info.size()).toHex().toUpper(),
+    require(infos[0] == frame.mid(Quorvane::kInfoOffset, info.size()).toHex().toUpper(),
             "received INFO differs from the sent one");
 }
 

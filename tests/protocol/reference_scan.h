@@ -1,20 +1,23 @@
 // A deliberately plain model of the receive scan and of a frame check, written with QByteArray's
 // own searches and conversions, for comparing the codec's fast scan against it (stress test and
-// fuzz target). Slow on purpose: every step is one obvious library call.
+// fuzz target). Slow on purpose: every step is one obvious library call. It shares only the frame
+// layout and the digit test with the codec.
 #pragma once
+
+#include "codec.h"
+#include "constants.h"
 
 #include <QByteArray>
 
+#include <algorithm>
+
 namespace Reference {
+
+using namespace Quorvane;
 
 inline bool isHexText(const QByteArray &text)
 {
-    for (char c : text) {
-        const bool digit = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-        if (!digit)
-            return false;
-    }
-    return true;
+    return std::all_of(text.cbegin(), text.cend(), Codec::isHexDigit);
 }
 
 // Upper case for ASCII letters only; other bytes are kept as they are.
@@ -47,21 +50,23 @@ inline int lenIdOf(const QByteArray &lengthDigits)
 // on success *info gets its INFO text (hex of the INFO characters).
 inline bool frameTextIsValid(const QByteArray &text, QByteArray *info)
 {
-    if (text.size() < 36 || !text.startsWith("7E") || !text.endsWith("0D") || !isHexText(text))
+    if (text.size() < hexChars(kFrameOverheadBytes) || !text.startsWith("7E") || !text.endsWith("0D") ||
+        !isHexText(text))
         return false;
-    const int lenId = lenIdOf(QByteArray::fromHex(text.mid(18, 8)));
-    if (lenId < 0 || text.size() != 36 + 2 * lenId)
+    const int lenId = lenIdOf(QByteArray::fromHex(text.mid(hexChars(kLengthOffset), hexChars(kLengthBytes))));
+    if (lenId < 0 || text.size() != hexChars(kFrameOverheadBytes + lenId))
         return false;
-    const QByteArray covered = QByteArray::fromHex(text.mid(2, 24 + 2 * lenId));
+    const QByteArray covered =
+        QByteArray::fromHex(text.mid(hexChars(kVerOffset), hexChars(checksumOffset(lenId) - kVerOffset)));
     int sum = 0;
     for (char c : covered)
         sum += static_cast<unsigned char>(c);
     const QByteArray expected =
         QByteArray::number((0x10000 - (sum & 0xFFFF)) & 0xFFFF, 16).rightJustified(4, '0').toUpper();
-    if (QByteArray::fromHex(text.mid(26 + 2 * lenId, 8)) != expected)
+    if (QByteArray::fromHex(text.mid(hexChars(checksumOffset(lenId)), hexChars(kChecksumBytes))) != expected)
         return false;
     if (info)
-        *info = text.mid(26, 2 * lenId);
+        *info = text.mid(hexChars(kInfoOffset), hexChars(lenId));
     return true;
 }
 
@@ -70,16 +75,16 @@ inline bool frameTextIsValid(const QByteArray &text, QByteArray *info)
 inline bool takeNextFrame(QByteArray &buffer, QByteArray *info)
 {
     buffer = asciiUpper(buffer);
-    if (buffer.size() < 36)
+    if (buffer.size() < hexChars(kFrameOverheadBytes))
         return false;
     for (int x = buffer.indexOf("7E"); x >= 0; x = buffer.indexOf("7E", x + 1)) {
         if (x % 2 != 0)
             continue;
-        const int lenId = lenIdOf(QByteArray::fromHex(buffer.mid(x + 18, 8)));
-        const QByteArray lengthText = buffer.mid(x + 18, 8);
-        if (lenId < 0 || lengthText.size() != 8 || !isHexText(lengthText))
+        const QByteArray lengthText = buffer.mid(x + hexChars(kLengthOffset), hexChars(kLengthBytes));
+        const int lenId = lenIdOf(QByteArray::fromHex(lengthText));
+        if (lenId < 0 || lengthText.size() != hexChars(kLengthBytes) || !isHexText(lengthText))
             continue;
-        const int end = x + 36 + 2 * lenId;
+        const int end = x + hexChars(kFrameOverheadBytes + lenId);
         if (end > buffer.size())
             continue;
         if (frameTextIsValid(buffer.mid(x, end - x), info)) {

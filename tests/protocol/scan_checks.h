@@ -3,6 +3,7 @@
 #pragma once
 
 #include "codec.h"
+#include "constants.h"
 #include "reference_scan.h"
 
 #include <QByteArray>
@@ -36,10 +37,10 @@ inline QString checkedTake(QByteArray &buffer, bool *took, QByteArray *info)
     if (info->size() % 2 != 0 || !Reference::isHexText(*info))
         return QStringLiteral("INFO is not even-length hexadecimal text");
     const QByteArray consumed = before.left(before.size() - buffer.size());
-    const QByteArray frame = consumed.right(info->size() + 36);
+    const int frameChars = Quorvane::hexChars(Quorvane::kFrameOverheadBytes) + info->size();
+    const QByteArray frame = consumed.right(frameChars);
     QByteArray frameInfo;
-    if (frame.size() != info->size() + 36 || !Reference::frameTextIsValid(frame, &frameInfo) ||
-        frameInfo != *info)
+    if (frame.size() != frameChars || !Reference::frameTextIsValid(frame, &frameInfo) || frameInfo != *info)
         return QStringLiteral("the consumed text does not end with a valid frame carrying that INFO");
     return QString();
 }

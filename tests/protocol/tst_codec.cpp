@@ -5,6 +5,7 @@
 #include <QtTest>
 
 using namespace Codec;
+using namespace Quorvane;
 
 namespace {
 
@@ -43,6 +44,10 @@ private slots:
     void lengthCheck_data();
     void lengthCheck();
     void lengthRoundTripsForEveryLenId();
+    void hexDigit_data();
+    void hexDigit();
+    void layoutOfKnownFrames_data();
+    void layoutOfKnownFrames();
     void convertToACC2_data();
     void convertToACC2();
     void tokensToBytes_data();
@@ -169,6 +174,71 @@ void TestCodec::lengthRoundTripsForEveryLenId()
     }
 }
 
+void TestCodec::hexDigit_data()
+{
+    QTest::addColumn<char>("c");
+    QTest::addColumn<int>("value");
+    const char digits[] = "0123456789ABCDEFabcdef";
+    for (int i = 0; digits[i] != '\0'; ++i)
+        QTest::newRow(QByteArray(1, digits[i]).constData()) << digits[i] << (i < 16 ? i : i - 6);
+    // The neighbours of each digit range, and bytes beyond ASCII.
+    for (char c : {'/', ':', '@', 'G', '`', 'g', '\0', ' ', '\x80', '\xC1', '\xFF'})
+        QTest::newRow(qPrintable(QStringLiteral("0x%1").arg(quint8(c), 2, 16, QLatin1Char('0')))) << c << -1;
+}
+
+void TestCodec::hexDigit()
+{
+    QFETCH(char, c);
+    QFETCH(int, value);
+    QCOMPARE(hexValue(c), value);
+    QCOMPARE(isHexDigit(c), value >= 0);
+    const char high[] = {c, '1'};
+    const char low[] = {'1', c};
+    QCOMPARE(hexByteAt(high), value < 0 ? -1 : value * 16 + 1);
+    QCOMPARE(hexByteAt(QByteArray(low, 2), 0), value < 0 ? -1 : 16 + value);
+}
+
+// The named offsets pick the right fields out of worked frames, raw and as the scan's hex text.
+void TestCodec::layoutOfKnownFrames_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QByteArray>("expected");
+
+    const QByteArray init = Codec::tokensToBytes(QByteArray(kUpgradeInitText));
+    const QByteArray query = Codec::tokensToBytes(QByteArray(kVersionQueryText));
+    const QByteArray end = buildUpgradeEndFrame(16, "01020304");
+    const QByteArray reply("\x7E"
+                           "21000046E00200FD3C\r");
+    QTest::newRow("init: VER 25") << init << kVerOffset << kFieldBytes << QByteArray("25");
+    QTest::newRow("init: ADR 01") << init << kAdrOffset << kFieldBytes << QByteArray("01");
+    QTest::newRow("init: word AA AA") << init << kWordOffset << kFieldBytes << bytes("AA AA");
+    QTest::newRow("query: CID2 C1") << query << kCid2Offset << kFieldBytes << QByteArray("C1");
+    QTest::newRow("end: LENGTH C004") << end << kLengthOffset << kLengthBytes << QByteArray("C004");
+    QTest::newRow("end: INFO 01 02 03 04") << end << kInfoOffset << kImageHeadBytes << bytes("01 02 03 04");
+    QTest::newRow("end: CHKSUM FDE0")
+        << end << checksumOffset(kImageHeadBytes) << kChecksumBytes << QByteArray("FDE0");
+    QTest::newRow("end: EOI") << end << checksumOffset(kImageHeadBytes) + kChecksumBytes << kEoiBytes
+                              << bytes("0D");
+    QTest::newRow("reply: CID1 00, CID2 46") << reply << kWordOffset << 2 * kFieldBytes << QByteArray("0046");
+    QTest::newRow("reply: INFO 00, CHKSUM FD3C")
+        << reply << kInfoOffset << 2 + kChecksumBytes << QByteArray("00FD3C");
+    QTest::newRow("reply as hex text: LENGTH E002") << reply.toHex().toUpper() << hexChars(kLengthOffset)
+                                                    << hexChars(kLengthBytes) << QByteArray("45303032");
+    QTest::newRow("reply as hex text: CHKSUM FD3C") << reply.toHex().toUpper() << hexChars(checksumOffset(2))
+                                                    << hexChars(kChecksumBytes) << QByteArray("46443343");
+}
+
+void TestCodec::layoutOfKnownFrames()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(int, offset);
+    QFETCH(int, size);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(frame.mid(offset, size), expected);
+}
+
 void TestCodec::convertToACC2_data()
 {
     QTest::addColumn<QString>("text");
@@ -239,8 +309,8 @@ void TestCodec::storedTexts()
     QCOMPARE(frame, expected);
     QCOMPARE(frame.size(), Quorvane::kFrameOverheadBytes);
     // The frame's own CHKSUM characters agree with its covered bytes.
-    QCOMPARE(calcCheckSum(frame.mid(1, 12)), checksum);
-    QCOMPARE(frame.mid(13, 4), QByteArray::number(checksum, 16).toUpper());
+    QCOMPARE(calcCheckSum(frame.mid(kVerOffset, checksumOffset(0) - kVerOffset)), checksum);
+    QCOMPARE(frame.mid(checksumOffset(0), kChecksumBytes), QByteArray::number(checksum, 16).toUpper());
 }
 
 void TestCodec::dataFrame_data()
@@ -286,12 +356,13 @@ void TestCodec::dataFramePacket7()
     const QByteArray frame = buildDataFrame(image.toHex(), 7, 0x33, 1);
 
     QCOMPARE(frame.size(), Quorvane::kDataFrameBytes);
-    QCOMPARE(frame.left(13), bytes("BC 32 35 30 31 00 07 33 33 38 38 30 30"));
-    QCOMPARE(frame.mid(13, Quorvane::kPacketBytes), image);
+    QCOMPARE(frame.left(kHeaderBytes), bytes("BC 32 35 30 31 00 07 33 33 38 38 30 30"));
+    QCOMPARE(frame.mid(kInfoOffset, kPacketBytes), image);
     QCOMPARE(frame.right(1), bytes("0D"));
-    const QByteArray checksumChars = frame.mid(13 + Quorvane::kPacketBytes, 4);
+    const int checksumAt = checksumOffset(kPacketBytes);
+    const QByteArray checksumChars = frame.mid(checksumAt, kChecksumBytes);
     QCOMPARE(checksumChars,
-             QByteArray::number(independentChecksum(frame.mid(1, 12 + Quorvane::kPacketBytes)), 16)
+             QByteArray::number(independentChecksum(frame.mid(kVerOffset, checksumAt - kVerOffset)), 16)
                  .rightJustified(4, '0'));
     QCOMPARE(checksumChars, checksumChars.toLower());
 }

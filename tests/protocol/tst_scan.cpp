@@ -1,10 +1,12 @@
 // The receive scan over the hexadecimal receive buffer, and INFO decoding.
 #include "codec.h"
+#include "constants.h"
 #include "reference_scan.h"
 
 #include <QtTest>
 
 using namespace Codec;
+using namespace Quorvane;
 
 namespace {
 
@@ -226,12 +228,17 @@ void TestScan::nonHexCharacters_data()
     QTest::addColumn<int>("expectedRestChars");
 
     const QByteArray good = upperHex(kReply00);
-    QByteArray badDigit = good;
-    badDigit[30] = 'G'; // inside LENGTH
-    QTest::newRow("G in LENGTH") << badDigit << QByteArrayList{} << badDigit.size();
-    QByteArray badInfo = good;
-    badInfo[27] = 'Z'; // inside INFO
+    const auto replaced = [&good](int at, char c) {
+        QByteArray text = good;
+        text[at] = c;
+        return text;
+    };
+    const QByteArray badLength = replaced(hexChars(kLengthOffset) + 3, 'G');
+    QTest::newRow("G in LENGTH") << badLength << QByteArrayList{} << badLength.size();
+    const QByteArray badInfo = replaced(hexChars(kInfoOffset) + 1, 'Z');
     QTest::newRow("Z in INFO") << badInfo << QByteArrayList{} << badInfo.size();
+    const QByteArray badChecksum = replaced(hexChars(checksumOffset(2)), 'G'); // INFO "00": LENID 2
+    QTest::newRow("G in CHKSUM") << badChecksum << QByteArrayList{} << badChecksum.size();
     QTest::newRow("blanks, then a reply") << QByteArray("7E 0D xx 7E ") + good << QByteArrayList{"3030"} << 0;
     QTest::newRow("NUL bytes around a reply")
         << QByteArray(4, '\0') + good + QByteArray(2, '\0') << QByteArrayList{"3030"} << 2;

@@ -2,6 +2,7 @@
 // delivered in pieces of random size; and random buffers built from frame fragments, each step
 // compared with the plain model of the scan.
 #include "codec.h"
+#include "constants.h"
 #include "scan_checks.h"
 
 #include <QRandomGenerator>
@@ -36,17 +37,17 @@ QByteArray damagedReply(QRandomGenerator &rng)
 {
     QByteArray unused;
     QByteArray frame = randomReply(rng, &unused);
-    const int checksumAt = frame.size() - 5;
-    const QByteArray checksum = frame.mid(checksumAt, 4);
+    const int checksumAt = Quorvane::checksumOffset(frame.size() - Quorvane::kFrameOverheadBytes);
+    const QByteArray checksum = frame.mid(checksumAt, Quorvane::kChecksumBytes);
     int kind = rng.bounded(3);
     if (kind == 2 && checksum == checksum.toLower())
         kind = 1; // no letters to lower
     if (kind == 0) {
-        const char digits[] = "0123456789ABCDEF";
-        const int nibble = QByteArray("0123456789ABCDEF").indexOf(frame[9]);
-        frame[9] = digits[(nibble + 1 + rng.bounded(15)) % 16];
+        // LENGTH's first digit is its check nibble.
+        const int nibble = Codec::hexValue(frame[Quorvane::kLengthOffset]);
+        frame[Quorvane::kLengthOffset] = "0123456789ABCDEF"[(nibble + 1 + rng.bounded(15)) % 16];
     } else if (kind == 1) {
-        const int at = checksumAt + rng.bounded(4);
+        const int at = checksumAt + rng.bounded(Quorvane::kChecksumBytes);
         frame[at] = frame[at] == '0' ? '1' : '0';
     } else {
         frame.replace(checksumAt, 4, checksum.toLower());

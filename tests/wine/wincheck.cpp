@@ -7,13 +7,26 @@
 //                                               port opened and the version the window shows
 //   quorvane_wincheck click-open <seconds>      clicks "Open Serial" in the other program's window
 //                                               titled "BMS" (the running Quorvane.exe)
-//   quorvane_wincheck presence <port> yes|no      whether the lost-port check finds <port> present
+//   quorvane_wincheck presence <port> yes|no    whether the lost-port check finds <port> present
+//   quorvane_wincheck dpi <dpi> [<picture>]      the window at the screen's scale (windpi.cpp), and
+//                                               <picture>-en.png, <picture>-zh.png
+//   quorvane_wincheck drive <port> <file> <language> <seconds>
+//                                               open, Get Version, Load File <file>, Start in the
+//                                               window, language 0 English, 1 Chinese (windrive.cpp)
+//   quorvane_wincheck click <control> <language> <seconds>
+//                                               clicks <control> in the running Quorvane.exe
+//   quorvane_wincheck choose-file <path> <seconds>
+//                                               types <path> into the running Quorvane.exe's file
+//                                               dialog and accepts it
 // Exit status 0 when every check passed; each failure is printed.
-#include "mainwindow.h"
+#include "wincheck.h"
+
+#include "highdpi.h"
 #include "portpresence.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
@@ -30,10 +43,13 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
+
+namespace WinCheck {
 
 namespace {
-
 int g_failures = 0;
+}
 
 void check(bool ok, const QString &what)
 {
@@ -44,8 +60,12 @@ void check(bool ok, const QString &what)
     }
 }
 
-// Runs the event loop for ms milliseconds, or until done() holds.
-template <typename Done> void spin(int ms, Done done)
+int failures()
+{
+    return g_failures;
+}
+
+bool spin(int ms, const std::function<bool()> &done)
 {
     QElapsedTimer clock;
     clock.start();
@@ -53,7 +73,59 @@ template <typename Done> void spin(int ms, Done done)
         QApplication::processEvents(QEventLoop::AllEvents, 50);
         Sleep(10);
     }
+    return done();
 }
+
+QWidget *control(MainWindow &window, const char *name)
+{
+    return window.findChild<QWidget *>(QLatin1String(name));
+}
+
+namespace {
+
+struct Search
+{
+    const wchar_t *title;
+    DWORD self;
+    HWND found;
+};
+
+BOOL CALLBACK findTitled(HWND hwnd, LPARAM data)
+{
+    auto *search = reinterpret_cast<Search *>(data);
+    wchar_t title[64] = {};
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == search->self || !IsWindowVisible(hwnd) || GetWindowTextW(hwnd, title, 64) == 0) {
+        return TRUE;
+    }
+    // No title asked for: any but the main window.
+    if (search->title ? lstrcmpW(title, search->title) == 0 : lstrcmpW(title, L"BMS") != 0) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+HWND findWindow(const wchar_t *title, bool otherProcess, int seconds)
+{
+    Search search{title, otherProcess ? GetCurrentProcessId() : 0, nullptr};
+    QElapsedTimer clock;
+    clock.start();
+    while (!search.found && clock.elapsed() < seconds * 1000) {
+        EnumWindows(findTitled, reinterpret_cast<LPARAM>(&search));
+        Sleep(100);
+    }
+    return search.found;
+}
+
+} // namespace WinCheck
+
+using namespace WinCheck;
+
+namespace {
 
 struct Control
 {
@@ -101,11 +173,6 @@ const Control kControls[] = {
     {"menubar", &QMenuBar::staticMetaObject, true},
     {"statusbar", &QStatusBar::staticMetaObject, true},
 };
-
-QWidget *control(MainWindow &window, const char *name)
-{
-    return window.findChild<QWidget *>(QLatin1String(name));
-}
 
 // Every caption the form sets: buttons, labels and group boxes by object name.
 QMap<QString, QString> captions(MainWindow &window)
@@ -173,7 +240,7 @@ int checkWindow(const QString &enPicture, const QString &zhPicture)
 
     language->setCurrentIndex(0);
     check(captions(window) == english, QStringLiteral("every caption back in English"));
-    return g_failures == 0 ? 0 : 1;
+    return failures() == 0 ? 0 : 1;
 }
 
 int checkOpen(const QString &port, int seconds)
@@ -191,64 +258,65 @@ int checkOpen(const QString &port, int seconds)
     check(open->text() == QLatin1String("Close Serial"),
           QStringLiteral("%1 opened ('%2')").arg(port, open->text()));
     std::printf("version shown: '%s'\n", version->text().toUtf8().constData());
-    return g_failures == 0 ? 0 : 1;
+    return failures() == 0 ? 0 : 1;
 }
 
-struct Search
+// A click on a control of the running Quorvane.exe. The control's place comes from this program's
+// own copy of the window: the same form, fonts, style and language, so the same layout.
+int clickOther(const char *name, int language, int seconds)
 {
-    DWORD self;
-    HWND found;
-};
-
-BOOL CALLBACK findOther(HWND hwnd, LPARAM data)
-{
-    auto *search = reinterpret_cast<Search *>(data);
-    wchar_t title[16] = {};
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != search->self && IsWindowVisible(hwnd) && GetWindowTextW(hwnd, title, 16) > 0 &&
-        lstrcmpW(title, L"BMS") == 0) {
-        search->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// The button's place comes from this program's own copy of the window: the same form, fonts and
-// style, so the same layout. The click is posted to the other program's window as the mouse would.
-int clickOpen(int seconds)
-{
-    Search search{GetCurrentProcessId(), nullptr};
-    QElapsedTimer clock;
-    clock.start();
-    while (!search.found && clock.elapsed() < seconds * 1000) {
-        EnumWindows(findOther, reinterpret_cast<LPARAM>(&search));
-        Sleep(100);
-    }
-    check(search.found != nullptr, QStringLiteral("another program's window 'BMS'"));
-    if (!search.found) {
+    const HWND other = findWindow(L"BMS", true, seconds);
+    check(other != nullptr, QStringLiteral("another program's window 'BMS'"));
+    if (!other) {
         return 1;
     }
     MainWindow window;
-    RECT client{};
-    GetClientRect(search.found, &client);
-    window.resize(client.right - client.left, client.bottom - client.top);
     window.show();
+    if (auto *languages = qobject_cast<QComboBox *>(control(window, "cbxLanguage"))) {
+        languages->setCurrentIndex(language);
+    }
+    RECT client{};
+    GetClientRect(other, &client);
+    const qreal ratio = window.devicePixelRatioF();
+    window.resize(qRound(client.right / ratio), qRound(client.bottom / ratio));
     spin(1000, [] { return false; });
-    QWidget *open = control(window, "btn_openConsole");
-    const QPoint at = open->mapTo(&window, open->rect().center());
-    std::printf("clicking at %d,%d of a %ldx%ld client area\n", at.x(), at.y(), client.right, client.bottom);
-    const LPARAM where = MAKELPARAM(at.x(), at.y());
-    PostMessageW(search.found, WM_MOUSEMOVE, 0, where);
-    PostMessageW(search.found, WM_LBUTTONDOWN, MK_LBUTTON, where);
-    PostMessageW(search.found, WM_LBUTTONUP, 0, where);
-    return 0;
+    QWidget *target = control(window, name);
+    check(target != nullptr, QStringLiteral("the window has a control %1").arg(QLatin1String(name)));
+    if (!target) {
+        return 1;
+    }
+    click(other, target);
+    return failures() == 0 ? 0 : 1;
+}
+
+// The running Quorvane.exe's file dialog (its only window besides "BMS") gets path typed and
+// accepted; passes when it closes.
+int chooseFile(const QString &path, int seconds)
+{
+    const HWND dialog = findWindow(nullptr, true, seconds);
+    check(dialog != nullptr, QStringLiteral("the running Quorvane.exe shows a dialog"));
+    if (!dialog) {
+        return 1;
+    }
+    wchar_t title[64] = {};
+    GetWindowTextW(dialog, title, 64);
+    spin(500, [] { return false; }); // the dialog's fields in place
+    type(dialog, QDir::toNativeSeparators(path));
+    QElapsedTimer clock;
+    clock.start();
+    while (IsWindow(dialog) && IsWindowVisible(dialog) && clock.elapsed() < seconds * 1000) {
+        Sleep(100);
+    }
+    check(!IsWindow(dialog) || !IsWindowVisible(dialog),
+          QStringLiteral("the dialog '%1' took %2").arg(QString::fromWCharArray(title), path));
+    return failures() == 0 ? 0 : 1;
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    HighDpi::enable(); // as Quorvane.exe does
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     const QString mode = args.value(1);
@@ -259,15 +327,28 @@ int main(int argc, char *argv[])
         return checkOpen(args.at(2), args.at(3).toInt());
     }
     if (mode == QLatin1String("click-open") && args.size() == 3) {
-        return clickOpen(args.at(2).toInt());
+        return clickOther("btn_openConsole", 0, args.at(2).toInt());
+    }
+    if (mode == QLatin1String("click") && args.size() == 5) {
+        return clickOther(args.at(2).toLatin1().constData(), args.at(3).toInt(), args.at(4).toInt());
+    }
+    if (mode == QLatin1String("choose-file") && args.size() == 4) {
+        return chooseFile(args.at(2), args.at(3).toInt());
+    }
+    if (mode == QLatin1String("dpi") && (args.size() == 3 || args.size() == 4)) {
+        return checkDpi(args.at(2).toInt(), args.value(3));
+    }
+    if (mode == QLatin1String("drive") && args.size() == 6) {
+        return drive(args.at(2), args.at(3), args.at(4).toInt(), args.at(5).toInt());
     }
     if (mode == QLatin1String("presence") && args.size() == 4) {
         const bool expected = args.at(3) == QLatin1String("yes");
         const bool present = SerialPresence::portStillPresent(args.at(2));
         check(present == expected, QStringLiteral("%1 %2").arg(args.at(2), present ? "present" : "absent"));
-        return g_failures == 0 ? 0 : 1;
+        return failures() == 0 ? 0 : 1;
     }
     QTextStream(stderr)
-        << "usage: quorvane_wincheck window EN.png ZH.png | open PORT SECONDS | click-open SECONDS\n";
+        << "usage: quorvane_wincheck window EN.png ZH.png | open PORT SECONDS | click-open SECONDS | ...\n"
+        << "(see the head of tests/wine/wincheck.cpp)\n";
     return 2;
 }

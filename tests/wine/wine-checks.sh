@@ -9,9 +9,9 @@
 #     (in the check program, and in Quorvane.exe --port COM5 by a click on "Open Serial") makes the
 #     simulator receive the five version queries, byte for byte;
 #  5. quorvane-flash.exe, a console program: --help, and --read-version --port COM5 writes the same
-#     five version queries (its answer cannot be read here, so it ends with code 3, no version).
-# Reading from COM5 does not work under Wine's serial emulation of a pty (with a dosdevices link or
-# Wine's Ports setting alike), so no download is tried; the version the window shows is printed.
+#     five version queries; started as it ships, it cannot read the answer under Wine (code 3, no
+#     version): the control for tests/wine/wine-downloads.sh, whose runs read and download through
+#     the test-only serial shim (docs/DEVELOPING.md).
 #   tests/wine/wine-checks.sh <windows-build-dir> <packsim> <picture-dir>
 set -euo pipefail
 build=$(cd "$1" && pwd)

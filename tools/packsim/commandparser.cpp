@@ -3,31 +3,13 @@
 #include "codec.h"
 #include "constants.h"
 
+#include <algorithm>
+
 namespace PackSim {
 
+using namespace Quorvane;
+
 namespace {
-
-constexpr int kHeaderBytes = 13; // SOI through LENGTH
-constexpr int kLengthOffset = 9;
-
-bool isHexDigit(char c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return c - 'a' + 10;
-}
-
-int hexByte(const QByteArray &bytes, int offset)
-{
-    return hexValue(bytes.at(offset)) * 16 + hexValue(bytes.at(offset + 1));
-}
 
 bool isStartMarker(char c)
 {
@@ -71,10 +53,10 @@ bool CommandParser::headerPlausible() const
 {
     const bool upgrade = m_buffer.at(0) == Codec::kSoiUpgrade;
     const int available = qMin(m_buffer.size(), kHeaderBytes);
-    for (int i = 1; i < available; ++i) {
-        if (upgrade && (i == 5 || i == 6))
+    for (int i = kVerOffset; i < available; ++i) {
+        if (upgrade && i >= kWordOffset && i < kWordOffset + kFieldBytes)
             continue;
-        if (!isHexDigit(m_buffer.at(i)))
+        if (!Codec::isHexDigit(m_buffer.at(i)))
             return false;
     }
     return true;
@@ -90,7 +72,7 @@ Kind CommandParser::classify(const QByteArray &frame)
     static const QByteArray kEndCid2("34");
     if (frame.size() < kHeaderBytes)
         return Kind::Unknown;
-    const QByteArray cid2 = frame.mid(7, 2).toUpper();
+    const QByteArray cid2 = frame.mid(kCid2Offset, kFieldBytes).toUpper();
     if (frame.at(0) == Codec::kSoiAscii)
         return cid2 == kTestCid2 ? Kind::Test : Kind::Unknown;
     if (cid2 == kVersionCid2)
@@ -124,25 +106,27 @@ CommandParser::Step CommandParser::next(ParsedFrame *frame, QString *problem)
         if (m_buffer.size() < kHeaderBytes)
             return Step::NeedMore;
 
-        const int lengthHi = hexByte(m_buffer, kLengthOffset);
-        const int lengthLo = hexByte(m_buffer, kLengthOffset + 2);
+        // headerPlausible() has seen that LENGTH's digits are hexadecimal.
+        const int lengthHi = Codec::hexByteAt(m_buffer, kLengthOffset);
+        const int lengthLo = Codec::hexByteAt(m_buffer, kLengthOffset + 2);
         const int lenId = Codec::lenIdFromLength(quint8(lengthHi), quint8(lengthLo));
         if (lenId < 0) {
             *problem = QStringLiteral("LENGTH %1 fails its 4-bit check")
-                           .arg(QString::fromLatin1(m_buffer.mid(kLengthOffset, 4)));
+                           .arg(QString::fromLatin1(m_buffer.mid(kLengthOffset, kLengthBytes)));
             drop(1);
             return Step::Rejected;
         }
-        const int total = Quorvane::kFrameOverheadBytes + lenId;
+        const int total = kFrameOverheadBytes + lenId;
         if (m_buffer.size() < total)
             return Step::NeedMore;
 
         frame->bytes = m_buffer.left(total);
         frame->kind = classify(frame->bytes);
-        frame->info = m_buffer.mid(kHeaderBytes, lenId);
-        frame->word = m_buffer.at(0) == Codec::kSoiUpgrade
-                          ? quint16((quint8(m_buffer.at(5)) << 8) | quint8(m_buffer.at(6)))
-                          : quint16(0);
+        frame->info = m_buffer.mid(kInfoOffset, lenId);
+        frame->word =
+            m_buffer.at(0) == Codec::kSoiUpgrade
+                ? quint16((quint8(m_buffer.at(kWordOffset)) << 8) | quint8(m_buffer.at(kWordOffset + 1)))
+                : quint16(0);
         frame->firstByteMs = m_chunks.isEmpty() ? 0 : m_chunks.first().second;
 
         if (m_buffer.at(total - 1) != Codec::kEoi) {
@@ -154,12 +138,12 @@ CommandParser::Step CommandParser::next(ParsedFrame *frame, QString *problem)
             return Step::Rejected;
         }
 
-        const QByteArray digits = m_buffer.mid(kHeaderBytes + lenId, 4);
-        bool digitsOk = true;
-        for (char c : digits)
-            digitsOk = digitsOk && isHexDigit(c);
-        const quint16 computed = Codec::calcCheckSum(m_buffer.mid(1, kHeaderBytes - 1 + lenId));
-        const quint16 received = digitsOk ? quint16(hexByte(digits, 0) << 8 | hexByte(digits, 2)) : 0;
+        const QByteArray digits = m_buffer.mid(checksumOffset(lenId), kChecksumBytes);
+        const bool digitsOk = std::all_of(digits.cbegin(), digits.cend(), Codec::isHexDigit);
+        const quint16 computed =
+            Codec::calcCheckSum(m_buffer.mid(kVerOffset, checksumOffset(lenId) - kVerOffset));
+        const quint16 received =
+            digitsOk ? quint16(Codec::hexByteAt(digits, 0) << 8 | Codec::hexByteAt(digits, 2)) : 0;
         drop(total);
         if (!digitsOk || received != computed) {
             *problem = QStringLiteral("CHKSUM \"%1\" does not match the computed %2")

@@ -79,9 +79,10 @@ void PackSimulator::handleFrame(const ParsedFrame &frame)
     const int ordinal = ++m_commandCounts[kindIndex(frame.kind)];
     emit commandReceived(frame.kind, frame.word, frame.bytes);
     if (frame.kind == Kind::Unknown) {
-        violation(QStringLiteral("unknown command: start 0x%1, CID2 \"%2\"; not answered")
-                      .arg(quint8(frame.bytes.at(0)), 2, 16, QLatin1Char('0'))
-                      .arg(QString::fromLatin1(frame.bytes.mid(7, 2))));
+        violation(
+            QStringLiteral("unknown command: start 0x%1, CID2 \"%2\"; not answered")
+                .arg(quint8(frame.bytes.at(0)), 2, 16, QLatin1Char('0'))
+                .arg(QString::fromLatin1(frame.bytes.mid(Quorvane::kCid2Offset, Quorvane::kFieldBytes))));
         return;
     }
     checkContent(frame, ordinal);
@@ -92,7 +93,8 @@ void PackSimulator::handleFrame(const ParsedFrame &frame)
 void PackSimulator::checkContent(const ParsedFrame &frame, int ordinal)
 {
     const QString which = QStringLiteral("%1 command #%2").arg(kindName(frame.kind)).arg(ordinal);
-    const QByteArray verAdr = frame.bytes.mid(1, 4);
+    const QByteArray verAdr =
+        frame.bytes.mid(Quorvane::kVerOffset, Quorvane::kWordOffset - Quorvane::kVerOffset);
     switch (frame.kind) {
     case Kind::Version:
         if (frame.bytes != Codec::tokensToBytes(QByteArray(Codec::kVersionQueryText)))

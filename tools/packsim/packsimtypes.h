@@ -71,7 +71,7 @@ struct ParsedFrame
 {
     QByteArray bytes; // the whole frame as received, SOI to EOI
     Kind kind = Kind::Unknown;
-    quint16 word = 0;       // 0xBC frames: the two raw bytes at offset 5, high first
+    quint16 word = 0;       // 0xBC frames: the two raw bytes of the word field, high first
     QByteArray info;        // INFO as on the wire
     qint64 firstByteMs = 0; // when its first byte arrived (simulator clock)
 };

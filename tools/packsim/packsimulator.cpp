@@ -263,9 +263,10 @@ void PackSimulator::queueReply(Kind kind, QByteArray frame, qint64 readyUs)
     const int ordinal = m_commandCounts[kindIndex(kind)];
     if (m_corrupt[kindIndex(kind)].matches(ordinal) && frame.size() >= Quorvane::kFrameOverheadBytes) {
         // A wrong value in upper case: only the arithmetic tells it apart.
-        const int at = frame.size() - 5;
-        const quint16 sent = quint16(frame.mid(at, 4).toUInt(nullptr, 16) + 1);
-        frame.replace(at, 4, QByteArray::number(sent, 16).rightJustified(4, '0').toUpper());
+        const int at = Quorvane::checksumOffset(frame.size() - Quorvane::kFrameOverheadBytes);
+        const quint16 sent = quint16(frame.mid(at, Quorvane::kChecksumBytes).toUInt(nullptr, 16) + 1);
+        frame.replace(at, Quorvane::kChecksumBytes,
+                      QByteArray::number(sent, 16).rightJustified(Quorvane::kChecksumBytes, '0').toUpper());
     }
     PendingReply reply;
     reply.kind = kind;

@@ -1,0 +1,142 @@
+// Driving the window as a user does, with mouse and key messages posted to its Windows window: the
+// check program's own copy of the window (all of it checked here), or the running Quorvane.exe
+// (one step at a time, its effects checked on the simulator's side by tests/wine/wine-checks.sh).
+#include "wincheck.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTimer>
+#include <QWindow>
+
+#include <cstdio>
+
+namespace WinCheck {
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("MainWindow", text);
+}
+
+// Answers the window's file dialog with path as a user would, typing it into the dialog's Windows
+// window; any message box is printed and counted as a failure, then closed.
+class DialogAnswerer : public QObject
+{
+public:
+    explicit DialogAnswerer(const QString &path) : m_path(path)
+    {
+        connect(&m_timer, &QTimer::timeout, this, &DialogAnswerer::poll);
+        m_timer.start(200);
+    }
+    bool answered() const { return m_answered; }
+
+private:
+    void poll()
+    {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            check(false, QStringLiteral("no message box: '%1'").arg(box->text()));
+            box->accept();
+        } else if (qobject_cast<QFileDialog *>(modal) && !m_answered) {
+            m_answered = true;
+            type(reinterpret_cast<HWND>(modal->winId()), m_path);
+        }
+    }
+    QString m_path;
+    QTimer m_timer;
+    bool m_answered = false;
+};
+
+} // namespace
+
+void click(HWND hwnd, QWidget *widget)
+{
+    const qreal ratio = widget->window()->devicePixelRatioF();
+    const QPoint at = widget->mapTo(widget->window(), widget->rect().center()) * ratio;
+    const LPARAM where = MAKELPARAM(at.x(), at.y());
+    PostMessageW(hwnd, WM_MOUSEMOVE, 0, where);
+    PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, where);
+    PostMessageW(hwnd, WM_LBUTTONUP, 0, where);
+}
+
+void type(HWND hwnd, const QString &text)
+{
+    for (const QChar c : text) {
+        PostMessageW(hwnd, WM_CHAR, c.unicode(), 1);
+    }
+    PostMessageW(hwnd, WM_KEYDOWN, VK_RETURN, 1);
+    PostMessageW(hwnd, WM_KEYUP, VK_RETURN, 1 | (1U << 30) | (1U << 31));
+}
+
+// Open, Get Version, Load File, Start on the check program's own window, in the language given;
+// then the version shown, the progress and the log's last lines are checked.
+int drive(const QString &port, const QString &file, int language, int seconds)
+{
+    MainWindow window;
+    window.setExtraPort(port);
+    window.show();
+    if (auto *languages = qobject_cast<QComboBox *>(control(window, "cbxLanguage"))) {
+        languages->setCurrentIndex(language);
+    }
+    spin(5000, [&] { return window.windowHandle() && window.windowHandle()->isExposed(); });
+    const HWND hwnd = reinterpret_cast<HWND>(window.winId());
+    auto *open = qobject_cast<QPushButton *>(control(window, "btn_openConsole"));
+    auto *version = qobject_cast<QLineEdit *>(control(window, "leVer"));
+    auto *path = qobject_cast<QLineEdit *>(control(window, "leFilePath"));
+    auto *progress = qobject_cast<QProgressBar *>(control(window, "progressBar"));
+    auto *log = qobject_cast<QListWidget *>(control(window, "listWidget"));
+    if (!open || !version || !path || !progress || !log) {
+        return 1;
+    }
+    DialogAnswerer answerer(file);
+
+    click(hwnd, open);
+    const bool opened = spin(10000, [&] { return open->text() == tr("Close Serial"); });
+    check(opened, QStringLiteral("%1 opened: '%2'").arg(port, open->text()));
+    click(hwnd, control(window, "btnGetVer"));
+    const bool shown = spin(10000, [&] { return !version->text().isEmpty(); });
+    check(shown, QStringLiteral("the version shown: '%1'").arg(version->text()));
+    click(hwnd, control(window, "btnFileLoad"));
+    const bool loaded =
+        spin(20000, [&] { return !path->text().isEmpty() && !QApplication::activeModalWidget(); });
+    check(loaded, QStringLiteral("the file loaded: '%1'").arg(path->text()));
+    check(answerer.answered(), QStringLiteral("the file was typed into the file dialog"));
+
+    QElapsedTimer clock;
+    clock.start();
+    click(hwnd, control(window, "btnStart"));
+    const QString completed = tr(":  Update completed");
+    const bool done =
+        spin(seconds * 1000, [&] { return log->count() > 0 && log->item(0)->text().endsWith(completed); });
+    std::printf("download in the window: %.2f s\n", clock.elapsed() / 1000.0);
+    check(done, QStringLiteral("the log's last line ends with '%1'").arg(completed));
+    check(progress->maximum() > 0 && progress->value() == progress->maximum(),
+          QStringLiteral("progress %1 of %2").arg(progress->value()).arg(progress->maximum()));
+    for (int i = 0; i < qMin(3, log->count()); ++i) {
+        std::printf("log: %s\n", log->item(i)->text().toUtf8().constData());
+    }
+    // The line before: the last packet sent (numbered from 0).
+    const QStringList parts =
+        tr("\t Sent package:%1, total:%2 packages.").split(QRegularExpression(QStringLiteral("%[12]")));
+    QString sent;
+    for (int i = 0; i < parts.size(); ++i) {
+        sent += (i > 0 ? QStringLiteral("(\\d+)") : QString()) + QRegularExpression::escape(parts.at(i));
+    }
+    const QRegularExpressionMatch last = QRegularExpression(sent + QLatin1Char('$'))
+                                             .match(log->count() > 1 ? log->item(1)->text() : QString());
+    check(last.hasMatch() && last.captured(1).toInt() + 1 == last.captured(2).toInt() &&
+              last.captured(2).toInt() == progress->maximum(),
+          QStringLiteral("the line before reports the last packet sent"));
+    return failures() == 0 ? 0 : 1;
+}
+
+} // namespace WinCheck
