@@ -3,6 +3,7 @@
 #include "constants.h"
 #include "datafolder.h"
 #include "options.h"
+#include "portidentity.h"
 #include "report.h"
 
 #include <QDir>
@@ -89,7 +90,9 @@ void PortFlasher::start()
     m_started = QDateTime::currentDateTime();
     m_stage = Stage::Opening;
     if (!m_exchange.open(m_port, m_settings.baud)) {
-        m_failure = QStringLiteral("cannot open %1: %2").arg(m_port, m_exchange.openError());
+        m_failure = QStringLiteral("cannot open %1: %2")
+                        .arg(m_port, PortIdentity::refusalText(m_port, m_exchange.openErrorCode(),
+                                                               m_exchange.openError()));
         finish(kExitCannotOpen, QStringLiteral("open_failed"));
         return;
     }

@@ -4,6 +4,7 @@
 #include "exchange.h"
 #include "firmwarechoice.h"
 #include "options.h"
+#include "portidentity.h"
 #include "portpresence.h"
 
 #include <QDir>
@@ -69,8 +70,10 @@ void StationPort::lookForDevice()
 void StationPort::tryOpen()
 {
     if (!m_exchange->open(m_port, m_settings.baud)) {
-        if (m_exchange->openError() != m_openError) {
-            m_openError = m_exchange->openError();
+        const QString why =
+            PortIdentity::refusalText(m_port, m_exchange->openErrorCode(), m_exchange->openError());
+        if (why != m_openError) {
+            m_openError = why;
             emit notice(QStringLiteral("%1: cannot open: %2; trying again every %3 s")
                             .arg(m_port, m_openError)
                             .arg(Quorvane::kStationQueryMs / 1000));

@@ -71,6 +71,14 @@ bool mayOpen(const QString &devicePath)
 #endif
 }
 
+QString refusalText(const QString &portName, QSerialPort::SerialPortError error, const QString &systemText)
+{
+    if (error == QSerialPort::PermissionError && mayOpen(canonicalPath(portName))) {
+        return inUseText();
+    }
+    return systemText;
+}
+
 bool lockHandle(long long handle, QString *error)
 {
 #ifdef Q_OS_WIN

@@ -4,10 +4,9 @@
 // device, which a second program (root or not) is refused.
 #pragma once
 
+#include <QSerialPort>
 #include <QString>
 #include <QStringList>
-
-class QSerialPort;
 
 namespace PortIdentity {
 
@@ -30,6 +29,11 @@ QString inUseText();
 // but that refuses it (a lock held, an exclusive open) is in use by another program. Windows
 // keeps no such rights on serial ports: true there.
 bool mayOpen(const QString &devicePath);
+
+// Why a port could not be opened, for a line of text: inUseText() when the device refused a
+// program that may open it (PermissionError, as Qt reports a held lock and the exclusive open),
+// otherwise the system's text.
+QString refusalText(const QString &portName, QSerialPort::SerialPortError error, const QString &systemText);
 
 // Takes the exclusive advisory lock on the device open under handle (flock(LOCK_EX | LOCK_NB) on
 // Linux; Windows opens a port exclusively already). The lock lasts until the handle is closed.

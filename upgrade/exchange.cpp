@@ -50,12 +50,6 @@ bool Exchange::open(const QString &portName, qint32 baud)
     if (!Link::open8N1(m_serial, device, baud)) {
         m_openError = m_serial.errorString();
         m_openErrorCode = m_serial.error();
-        // Refused although this program may open it: another one holds it (its lock, or the
-        // exclusive open Windows gives). Not a matter of the user's groups, then.
-        if (m_openErrorCode == QSerialPort::PermissionError && PortIdentity::mayOpen(device)) {
-            m_openError = PortIdentity::inUseText();
-            m_openErrorCode = QSerialPort::OpenError;
-        }
         qCDebug(lcSerial) << "cannot open" << portName << m_openError;
         return false;
     }
@@ -63,7 +57,7 @@ bool Exchange::open(const QString &portName, qint32 baud)
     if (!PortIdentity::lockOpenPort(m_serial, &lockError)) {
         m_serial.close();
         m_openError = lockError;
-        m_openErrorCode = QSerialPort::OpenError; // held elsewhere: no permission to give
+        m_openErrorCode = QSerialPort::PermissionError; // as Qt reports a held lock file
         qCDebug(lcSerial) << "cannot lock" << portName << m_openError;
         return false;
     }
