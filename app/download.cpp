@@ -40,6 +40,7 @@ void MainWindow::on_btnStart_clicked()
         break;
     }
     m_exchange->setRecordFile(Settings::configDirectory() + QLatin1Char('/') + Download::recordFileName());
+    m_exchange->setRetries(Settings::retries());
     m_exchange->start();
 }
 

@@ -1,5 +1,7 @@
 #include "settings.h"
 
+#include "constants.h"
+
 #include <QSettings>
 
 namespace {
@@ -7,6 +9,7 @@ namespace {
 const char kGroup[] = "connectInfo";
 const char kLanguageKey[] = "language";
 const char kVersionKey[] = "version";
+const char kRetriesKey[] = "retries";
 constexpr int kSavedVersionChars = 12; // characters of the version text kept in the file
 
 // Each access opens the file on its own and closes it again when the object goes; writing
@@ -55,6 +58,13 @@ QString version()
 void setVersion(const QString &version)
 {
     write(kVersionKey, version.left(kSavedVersionChars));
+}
+
+int retries()
+{
+    bool ok = false;
+    const int value = read(kRetriesKey, 0).toInt(&ok);
+    return ok ? qBound(0, value, Quorvane::kMaxPacketRetries) : 0;
 }
 
 } // namespace Settings

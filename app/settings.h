@@ -1,6 +1,6 @@
-// The settings file config.ini, group connectInfo, keys "language" and "version". Each access opens
-// the file, reads or writes one key and closes it again; a file that cannot be written is not an
-// error (the value simply is not kept). The download record downloads.jsonl lies beside it.
+// The settings file config.ini, group connectInfo, keys "language", "version" and "retries". Each access
+// opens the file, reads or writes one key and closes it again; a file that cannot be written is not an error
+// (the value simply is not kept). The download record downloads.jsonl lies beside it.
 #pragma once
 
 #include "datafolder.h"
@@ -13,5 +13,8 @@ uint language(); // 0 when absent
 void setLanguage(int index);
 QString version();                       // empty when absent
 void setVersion(const QString &version); // stores the first 12 characters
+// Re-sends of a data packet on its stall deadline (0 when absent or not a number; at most
+// kMaxPacketRetries). Only for packs that store a packet at the position its number gives.
+int retries();
 
 } // namespace Settings

@@ -1,41 +1,25 @@
 // quorvane-flash: the window's download from the command line, to one pack or several at once.
+#include "console.h"
 #include "options.h"
 #include "portflasher.h"
 #include "report.h"
+#include "station.h"
+
+#include "datafolder.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QJsonDocument>
 #include <QSerialPortInfo>
 #include <QTextStream>
 #include <QTimer>
 
-#include <csignal>
-#include <cstdio>
 #include <memory>
 #include <vector>
-
-#ifdef Q_OS_WIN
-#include <io.h>
-#define QUORVANE_ISATTY(fd) _isatty(fd)
-#define QUORVANE_FILENO(f) _fileno(f)
-#else
-#include <unistd.h>
-#define QUORVANE_ISATTY(fd) isatty(fd)
-#define QUORVANE_FILENO(f) fileno(f)
-#endif
 
 namespace {
 
 constexpr int kRedrawMs = 250;    // ms between redraws of the progress lines on a terminal
 constexpr int kSignalPollMs = 50; // ms between looks at the Ctrl-C flag
-
-volatile std::sig_atomic_t g_interrupted = 0;
-
-extern "C" void onInterrupt(int)
-{
-    g_interrupted = 1;
-}
 
 QTextStream &out()
 {
@@ -81,13 +65,16 @@ class Run : public QObject
 {
 public:
     Run(const Flash::Options &options, const Flash::SharedImage *image)
-        : m_options(options), m_terminal(QUORVANE_ISATTY(QUORVANE_FILENO(stdout)) != 0)
+        : m_options(options), m_console(options.jsonPath == QLatin1String("-")),
+          m_terminal(m_console.terminal())
     {
         Flash::PortSettings settings;
         settings.baud = options.baud;
         settings.stallTimeoutS = options.stallTimeoutS;
         settings.unverified = options.unverified;
         settings.readVersionOnly = options.mode == Flash::Options::Mode::ReadVersion;
+        settings.retries = options.retries;
+        settings.recordFile = options.recordPath;
         for (const QString &port : options.ports) {
             auto flasher = std::make_unique<Flash::PortFlasher>(port, settings, image);
             Flash::PortFlasher *f = flasher.get();
@@ -99,7 +86,7 @@ public:
         }
         connect(&m_redraw, &QTimer::timeout, this, [this] { redraw(); });
         connect(&m_signalPoll, &QTimer::timeout, this, [this] {
-            if (g_interrupted) {
+            if (Flash::signalCount() > 0) {
                 interrupt();
             }
         });
@@ -130,6 +117,7 @@ private:
         p.total = f.state().packetCount;
         p.elapsedMs = f.downloadMs();
         p.phase = f.phaseName();
+        p.stopped = f.finished() && f.exitCode() != Flash::kExitConfirmed;
         return p;
     }
 
@@ -138,14 +126,15 @@ private:
         if (!m_terminal || readVersionOnly()) {
             return;
         }
+        QString text;
         if (m_drawn > 0) {
-            out() << "\x1b[" << m_drawn << 'A';
+            text += QStringLiteral("\x1b[%1A").arg(m_drawn);
         }
         for (const auto &f : m_flashers) {
-            out() << "\r\x1b[2K" << Flash::progressLine(progressOf(*f)) << '\n';
+            text += QStringLiteral("\r\x1b[2K") + Flash::progressLine(progressOf(*f)) + QLatin1Char('\n');
         }
         m_drawn = static_cast<int>(m_flashers.size());
-        out().flush();
+        m_console.line(text);
     }
 
     // Without a terminal: one line per port at every 10 %.
@@ -158,8 +147,7 @@ private:
         const int step = Flash::progressStep(f.state().totals.packetsAcknowledged, f.state().packetCount);
         if (step != m_steps[index]) {
             m_steps[index] = step;
-            out() << Flash::progressLine(progressOf(f)) << '\n';
-            out().flush();
+            m_console.line(Flash::progressLine(progressOf(f)) + QLatin1Char('\n'));
         }
     }
 
@@ -168,16 +156,16 @@ private:
         const Flash::PortFlasher &f = *m_flashers[index];
         if (readVersionOnly()) {
             if (f.exitCode() == Flash::kExitConfirmed) {
-                out() << f.version() << '\n';
+                m_console.line(Flash::printableVersion(f.version()) + QLatin1Char('\n'));
             } else {
-                err() << "quorvane-flash: " << f.port() << ": " << f.failure() << '\n';
+                m_console.error(QStringLiteral("quorvane-flash: %1: %2\n").arg(f.port(), f.failure()));
             }
         } else if (!m_terminal) {
-            out() << f.port() << ": " << f.outcome() << " after "
-                  << QString::number(Download::seconds(f.record()), 'f', 1) << " s"
-                  << (f.failure().isEmpty() ? QString() : QStringLiteral(" (%1)").arg(f.failure())) << '\n';
+            m_console.line(
+                QStringLiteral("%1: %2 after %3 s%4\n")
+                    .arg(f.port(), f.outcome(), QString::number(Download::seconds(f.record()), 'f', 1),
+                         f.failure().isEmpty() ? QString() : QStringLiteral(" (%1)").arg(f.failure())));
         }
-        out().flush();
         for (const auto &other : m_flashers) {
             if (!other->finished()) {
                 return;
@@ -190,6 +178,7 @@ private:
     {
         m_signalPoll.stop();
         m_interrupted = true;
+        m_signalExitCode = Flash::exitCodeForSignal(Flash::lastSignal());
         for (auto &f : m_flashers) {
             f->interrupt(); // closes each port and stops its timers at once
         }
@@ -209,7 +198,7 @@ private:
             r.record = f->record();
             results.append(r);
         }
-        m_exitCode = m_interrupted ? Flash::kExitInterrupted : Flash::overallExitCode(results);
+        m_exitCode = m_interrupted ? m_signalExitCode : Flash::overallExitCode(results);
         if (readVersionOnly()) {
             QCoreApplication::exit(m_exitCode);
             return;
@@ -217,41 +206,44 @@ private:
         if (m_terminal) {
             for (const Flash::PortResult &r : results) {
                 if (!r.failure.isEmpty()) {
-                    err() << r.record.port << ": " << r.failure << '\n';
+                    m_console.error(QStringLiteral("%1: %2\n").arg(r.record.port, r.failure));
                 }
             }
-            err().flush();
         }
-        out() << '\n' << Flash::summaryTable(results);
+        m_console.line(QLatin1Char('\n') + Flash::summaryTable(results));
         for (const auto &f : m_flashers) {
             if (!f->recordError().isEmpty()) {
-                out() << f->port() << ": download record not written: " << f->recordError() << '\n';
+                m_console.line(
+                    QStringLiteral("%1: download record not written: %2\n").arg(f->port(), f->recordError()));
             }
         }
-        out().flush();
-        writeReport(results);
+        if (!writeReport(results)) {
+            m_exitCode = Flash::kExitReportNotWritten;
+        }
         QCoreApplication::exit(m_exitCode);
     }
 
-    void writeReport(const QList<Flash::PortResult> &results)
+    bool writeReport(const QList<Flash::PortResult> &results)
     {
         if (m_options.jsonPath.isEmpty()) {
-            return;
+            return true;
         }
         const QByteArray json = QJsonDocument(Flash::reportJson(results)).toJson(QJsonDocument::Indented);
         if (m_options.jsonPath == QLatin1String("-")) {
-            out() << json;
-            out().flush();
-            return;
+            m_console.report(json);
+            return true;
         }
-        QFile file(m_options.jsonPath);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(json) != json.size()) {
-            err() << "quorvane-flash: the report " << m_options.jsonPath
-                  << " cannot be written: " << file.errorString() << '\n';
+        QString why;
+        if (!Flash::writeReportFile(m_options.jsonPath, json, &why)) {
+            m_console.error(
+                QStringLiteral("quorvane-flash: report not written: %1: %2\n").arg(m_options.jsonPath, why));
+            return false;
         }
+        return true;
     }
 
     Flash::Options m_options;
+    Flash::Console m_console;
     bool m_terminal;
     std::vector<std::unique_ptr<Flash::PortFlasher>> m_flashers;
     std::vector<int> m_steps;
@@ -259,8 +251,20 @@ private:
     QTimer m_signalPoll;
     int m_drawn = 0;
     bool m_interrupted = false;
+    int m_signalExitCode = Flash::kExitInterrupted;
     int m_exitCode = Flash::kExitConfirmed;
 };
+
+int runStation(QCoreApplication &app, const Flash::Options &options)
+{
+    Flash::installSignalHandlers();
+    const QString record = options.recordPath.isEmpty()
+                               ? Settings::configDirectory() + QLatin1Char('/') + Download::recordFileName()
+                               : options.recordPath;
+    Flash::Station station(options, record);
+    QTimer::singleShot(0, &station, [&station] { station.start(); });
+    return app.exec();
+}
 
 } // namespace
 
@@ -285,6 +289,8 @@ int main(int argc, char *argv[])
         return Flash::kExitConfirmed;
     case Flash::Options::Mode::ListPorts:
         return listPorts();
+    case Flash::Options::Mode::Station:
+        return runStation(app, options);
     case Flash::Options::Mode::ReadVersion:
     case Flash::Options::Mode::Flash:
         break;
@@ -297,10 +303,7 @@ int main(int argc, char *argv[])
         image.verdict = FirmwareImage::load(options.file, &image.image);
     }
 
-    std::signal(SIGINT, onInterrupt);
-#ifdef SIGTERM
-    std::signal(SIGTERM, onInterrupt);
-#endif
+    Flash::installSignalHandlers();
     Run run(options, &image);
     QTimer::singleShot(0, &run, [&run] { run.start(); });
     const int code = app.exec();

@@ -1,5 +1,8 @@
 #include "options.h"
 
+#include "constants.h"
+#include "portidentity.h"
+
 #include <QCommandLineParser>
 
 namespace Flash {
@@ -17,6 +20,8 @@ const char kExitCodesText[] = "Exit codes:\n"
                               "  6  a download stalled (--stall-timeout)\n"
                               "  7  a port was lost during the download\n"
                               "  8  the download finished but the pack did not confirm the end command\n"
+                              "  9  the --json report could not be written (this code wins over the others)\n"
+                              "  129  ended by a hang-up (SIGHUP); ports closed and the report written\n"
                               "  130  interrupted (Ctrl-C)\n"
                               "With several ports: 0 when every port got 0, otherwise the code of the\n"
                               "first port, in command-line order, that did not.\n";
@@ -49,27 +54,92 @@ struct Parser
     QCommandLineOption readVersion{
         QStringLiteral("read-version"),
         QStringLiteral("Prints the version the pack on --port reports and exits.")};
+    QCommandLineOption retries{
+        QStringLiteral("retries"),
+        QStringLiteral("Sends a data packet again, up to N times, when its acknowledgement does not come "
+                       "before the stall deadline (default 0). Only for packs that store a packet at the "
+                       "position its number gives: a pack that appends packets is corrupted by a repeat."),
+        QStringLiteral("N"), QStringLiteral("0")};
+    QCommandLineOption station{
+        QStringLiteral("station"),
+        QStringLiteral("Production line: on every port, wait for a pack, flash the one firmware under "
+                       "--firmware-dir whose path holds its version, wait for it to leave, repeat.")};
+    QCommandLineOption firmwareDir{QStringLiteral("firmware-dir"),
+                                   QStringLiteral("With --station: the folder the firmware is picked from."),
+                                   QStringLiteral("DIR")};
+    QCommandLineOption record{QStringLiteral("record"),
+                              QStringLiteral("Appends the record of every download to FILE (default: "
+                                             "downloads.jsonl beside config.ini)."),
+                              QStringLiteral("FILE")};
+    QCommandLineOption allPorts{
+        QStringLiteral("all-ports"),
+        QStringLiteral("With --station: every serial port, and those that appear later.")};
 
     Parser()
     {
         parser.setApplicationDescription(
             QStringLiteral("Downloads firmware to the BMS of one battery pack or several at once."));
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        parser.addOptions({help, version, port, baud, json, stall, unverified, listPorts, readVersion});
+        parser.addOptions({help, version, port, baud, json, stall, unverified, listPorts, readVersion,
+                           retries, station, firmwareDir, allPorts, record});
         parser.addPositionalArgument(QStringLiteral("FILE"),
                                      QStringLiteral("The firmware image (*.bin, *.sorrel)."));
     }
 };
+
+// One device under two names (a /dev/serial/by-id/... link and the device) is one port.
+bool sameDeviceTwice(const QStringList &ports, QString *error)
+{
+    QStringList devices;
+    for (const QString &port : ports) {
+        devices << PortIdentity::canonicalPath(port);
+    }
+    int first = 0;
+    int second = 0;
+    if (!PortIdentity::findSameDevice(devices, &first, &second)) {
+        return true;
+    }
+    *error = ports.at(first) == ports.at(second)
+                 ? QStringLiteral("a port is given twice: %1").arg(ports.at(first))
+                 : QStringLiteral("a port is given twice: %1 and %2 are the same device, %3")
+                       .arg(ports.at(first), ports.at(second), devices.at(first));
+    return false;
+}
+
+// --station --firmware-dir DIR (--port DEV ... | --all-ports)
+bool parseStation(const Parser &p, const QStringList &files, Options *o, QString *error)
+{
+    o->mode = Options::Mode::Station;
+    o->firmwareDir = p.parser.value(p.firmwareDir);
+    o->allPorts = p.parser.isSet(p.allPorts);
+    if (p.parser.isSet(p.listPorts) || p.parser.isSet(p.readVersion) || p.parser.isSet(p.unverified)) {
+        *error = QStringLiteral("--station goes without --list-ports, --read-version and --unverified");
+    } else if (o->firmwareDir.isEmpty()) {
+        *error = QStringLiteral("--station needs --firmware-dir DIR");
+    } else if (!files.isEmpty()) {
+        *error = QStringLiteral("--station takes its firmware from --firmware-dir, not from '%1'")
+                     .arg(files.first());
+    } else if (o->allPorts == !o->ports.isEmpty()) {
+        *error = QStringLiteral("--station needs --port DEV (one or more) or --all-ports");
+    } else if (o->jsonPath == QLatin1String("-")) {
+        *error = QStringLiteral("--station writes its report to a file, not to standard output");
+    }
+    return error->isEmpty();
+}
 
 } // namespace
 
 QString helpText()
 {
     Parser p;
-    return QStringLiteral("Usage: quorvane-flash --port DEV [--port DEV2 ...] [--baud RATE] [--json FILE|-]\n"
-                          "                      [--stall-timeout SECONDS] [--unverified] FILE\n"
-                          "       quorvane-flash --list-ports\n"
-                          "       quorvane-flash --read-version --port DEV [--baud RATE]\n\n") +
+    return QStringLiteral(
+               "Usage: quorvane-flash --port DEV [--port DEV2 ...] [--baud RATE] [--json FILE|-]\n"
+               "                      [--stall-timeout SECONDS] [--unverified] [--retries N] FILE\n"
+               "       quorvane-flash --station --firmware-dir DIR (--port DEV ... | --all-ports)\n"
+               "                      [--baud RATE] [--stall-timeout SECONDS] [--retries N] [--json FILE]\n"
+               "                      [--record FILE]\n"
+               "       quorvane-flash --list-ports\n"
+               "       quorvane-flash --read-version --port DEV [--baud RATE]\n\n") +
            p.parser.helpText().section(QLatin1Char('\n'), 1) + QLatin1Char('\n') +
            QString::fromLatin1(kExitCodesText);
 }
@@ -111,11 +181,26 @@ bool parseOptions(const QStringList &arguments, Options *options, QString *error
                      .arg(p.parser.value(p.stall));
         return false;
     }
+    o.retries = p.parser.value(p.retries).toInt(&ok);
+    if (!ok || o.retries < 0 || o.retries > Quorvane::kMaxPacketRetries) {
+        *error = QStringLiteral("--retries must be a whole number from 0 to %1, not '%2'")
+                     .arg(Quorvane::kMaxPacketRetries)
+                     .arg(p.parser.value(p.retries));
+        return false;
+    }
     o.jsonPath = p.parser.value(p.json);
+    o.recordPath = p.parser.value(p.record);
     o.unverified = p.parser.isSet(p.unverified);
     const QStringList files = p.parser.positionalArguments();
 
-    if (p.parser.isSet(p.listPorts)) {
+    if (p.parser.isSet(p.station)) {
+        if (!parseStation(p, files, &o, error)) {
+            return false;
+        }
+    } else if (p.parser.isSet(p.firmwareDir) || p.parser.isSet(p.allPorts)) {
+        *error = QStringLiteral("--firmware-dir and --all-ports go with --station");
+        return false;
+    } else if (p.parser.isSet(p.listPorts)) {
         o.mode = Options::Mode::ListPorts;
     } else if (p.parser.isSet(p.readVersion)) {
         o.mode = Options::Mode::ReadVersion;
@@ -135,12 +220,11 @@ bool parseOptions(const QStringList &arguments, Options *options, QString *error
         }
         o.file = files.first();
     }
-    if (o.mode != Options::Mode::Flash && !files.isEmpty()) {
+    if (o.mode != Options::Mode::Flash && o.mode != Options::Mode::Station && !files.isEmpty()) {
         *error = QStringLiteral("no firmware file is used with --list-ports or --read-version");
         return false;
     }
-    if (o.ports.removeDuplicates() > 0) {
-        *error = QStringLiteral("a port is given twice");
+    if (!sameDeviceTwice(o.ports, error)) {
         return false;
     }
     *options = o;

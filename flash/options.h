@@ -9,16 +9,18 @@ namespace Flash {
 // Exit codes of the program (and of each port in the summary).
 enum ExitCode
 {
-    kExitConfirmed = 0,      // every pack confirmed the end of the download
-    kExitBadCommandLine = 1, // bad command line
-    kExitCannotOpen = 2,     // a port cannot be opened
-    kExitNoVersion = 3,      // a pack did not report its version (and --unverified was not given)
-    kExitImageRefused = 4,   // the image was refused for a pack
-    kExitInitUnanswered = 5, // a pack did not answer the init command
-    kExitStalled = 6,        // a download stalled (--stall-timeout)
-    kExitLinkLost = 7,       // a port was lost during the download
-    kExitUnconfirmed = 8,    // the download finished but the pack did not confirm the end command
-    kExitInterrupted = 130,  // Ctrl-C
+    kExitConfirmed = 0,        // every pack confirmed the end of the download
+    kExitBadCommandLine = 1,   // bad command line
+    kExitCannotOpen = 2,       // a port cannot be opened
+    kExitNoVersion = 3,        // a pack did not report its version (and --unverified was not given)
+    kExitImageRefused = 4,     // the image was refused for a pack
+    kExitInitUnanswered = 5,   // a pack did not answer the init command
+    kExitStalled = 6,          // a download stalled (--stall-timeout)
+    kExitLinkLost = 7,         // a port was lost during the download
+    kExitUnconfirmed = 8,      // the download finished but the pack did not confirm the end command
+    kExitReportNotWritten = 9, // the --json report could not be written (wins over every other code)
+    kExitHangUp = 129,         // SIGHUP (the terminal went away)
+    kExitInterrupted = 130,    // Ctrl-C
 };
 
 struct Options
@@ -30,12 +32,17 @@ struct Options
         ReadVersion,
         Help,
         Version,
+        Station, // --station: flash every pack plugged in, one after the other on each port
     } mode = Mode::Flash;
     QStringList ports;
     qint32 baud = 9600;
     QString jsonPath; // empty: no report; "-": standard output
     int stallTimeoutS = 10;
     bool unverified = false;
+    int retries = 0;       // re-sends of a data packet on its stall deadline before it counts as stalled
+    bool allPorts = false; // --station --all-ports
+    QString firmwareDir;   // --station
+    QString recordPath;    // --record: every download's record is appended to it; empty: the default
     QString file;
     QString helpText; // Mode::Help
 };

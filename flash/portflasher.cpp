@@ -3,6 +3,8 @@
 #include "constants.h"
 #include "datafolder.h"
 #include "options.h"
+#include "portidentity.h"
+#include "report.h"
 
 #include <QDir>
 
@@ -34,7 +36,10 @@ PortFlasher::PortFlasher(const QString &port, const PortSettings &settings, cons
 {
     m_exchange.setStallTimeoutMs(settings.stallTimeoutS * 1000);
     m_exchange.setUnreportedVersionSource(Download::VersionSource::None);
-    m_exchange.setRecordFile(Settings::configDirectory() + QLatin1Char('/') + Download::recordFileName());
+    m_exchange.setRetries(settings.retries);
+    m_exchange.setRecordFile(settings.recordFile.isEmpty()
+                                 ? Settings::configDirectory() + QLatin1Char('/') + Download::recordFileName()
+                                 : settings.recordFile);
     if (image && image->verdict == FirmwareImage::LoadVerdict::Loaded) {
         m_exchange.setImage(image->image, image->path);
     }
@@ -44,7 +49,7 @@ PortFlasher::PortFlasher(const QString &port, const PortSettings &settings, cons
     connect(&m_exchange, &Download::Exchange::finished, this, &PortFlasher::onFinished);
     connect(&m_exchange, &Download::Exchange::portLost, this, [this] {
         if (!finished()) { // lost before a download: the exchange had nothing to finish
-            m_failure = QStringLiteral("port lost: %1").arg(m_exchange.lostError());
+            m_failure = portLostText();
             finish(kExitLinkLost, QStringLiteral("link_lost"));
         }
     });
@@ -85,7 +90,9 @@ void PortFlasher::start()
     m_started = QDateTime::currentDateTime();
     m_stage = Stage::Opening;
     if (!m_exchange.open(m_port, m_settings.baud)) {
-        m_failure = QStringLiteral("cannot open %1: %2").arg(m_port, m_exchange.openError());
+        m_failure = QStringLiteral("cannot open %1: %2")
+                        .arg(m_port, PortIdentity::refusalText(m_port, m_exchange.openErrorCode(),
+                                                               m_exchange.openError()));
         finish(kExitCannotOpen, QStringLiteral("open_failed"));
         return;
     }
@@ -112,6 +119,10 @@ void PortFlasher::onVersion(const QString &version)
     if (m_stage != Stage::Version) {
         return; // one of the later answers to the five queries
     }
+    if (!versionReported()) {
+        versionWaitOver(); // empty, blank, a path separator or a control character: none at all
+        return;
+    }
     if (m_settings.readVersionOnly) {
         finish(kExitConfirmed, QStringLiteral("version"));
         return;
@@ -130,21 +141,20 @@ void PortFlasher::versionWaitOver()
     if (m_stage != Stage::Version) {
         return;
     }
-    if (!m_exchange.versionKnown()) {
+    if (!versionReported()) {
         if (m_settings.readVersionOnly || !m_settings.unverified) {
             m_failure =
-                QStringLiteral("no version reported within %1 s").arg(Quorvane::kVersionWaitMs / 1000);
+                m_exchange.versionKnown()
+                    ? QStringLiteral("the pack reported the version \"%1\", which is no version")
+                          .arg(printableVersion(m_version))
+                    : QStringLiteral("no version reported within %1 s").arg(Quorvane::kVersionWaitMs / 1000);
             finish(kExitNoVersion, QStringLiteral("no_version"));
             return;
         }
         m_unverified = true; // the path check is skipped for this pack
     }
     if (m_image->verdict != FirmwareImage::LoadVerdict::Loaded) {
-        m_failure = m_image->verdict == FirmwareImage::LoadVerdict::TooShort
-                        ? QStringLiteral("the file is too short")
-                    : m_image->verdict == FirmwareImage::LoadVerdict::TooLarge
-                        ? QStringLiteral("the file is too large")
-                        : QStringLiteral("the file cannot be read");
+        m_failure = imageProblemText(m_image->verdict, m_image->path);
         finish(kExitImageRefused, QStringLiteral("image_refused"));
         return;
     }
@@ -153,10 +163,16 @@ void PortFlasher::versionWaitOver()
     m_exchange.start();
 }
 
+bool PortFlasher::versionReported() const
+{
+    return m_exchange.versionKnown() && versionUsable(m_version);
+}
+
 void PortFlasher::onFinished(const Download::Record &record, const QString &recordError)
 {
     m_record = record;
     m_recordError = recordError;
+    m_failure = outcomeAdvice(record.outcome, m_exchange.state().packet, m_settings.stallTimeoutS);
     finish(exitCodeFor(m_exchange.outcome()), record.outcome);
 }
 

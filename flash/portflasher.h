@@ -35,6 +35,8 @@ struct PortSettings
     int stallTimeoutS = 10;
     bool unverified = false;
     bool readVersionOnly = false; // --read-version: stop once the version is known
+    int retries = 0;
+    QString recordFile; // empty: downloads.jsonl beside config.ini
 };
 
 class PortFlasher : public QObject
@@ -70,6 +72,7 @@ signals:
 private:
     void onVersion(const QString &version);
     void versionWaitOver();
+    bool versionReported() const; // reported, and usable (versionUsable)
     void onFinished(const Download::Record &record, const QString &recordError);
     void finish(int exitCode, const QString &outcome);
 

@@ -1,8 +1,11 @@
 #include "report.h"
 
 #include "constants.h"
+#include "options.h"
 
+#include <QFileInfo>
 #include <QJsonObject>
+#include <QSaveFile>
 #include <QStringList>
 
 #include <algorithm>
@@ -31,6 +34,14 @@ QString progressLine(const Progress &p)
                QStringLiteral(" left");
     }
     const int digits = QString::number(p.total).size();
+    if (p.stopped) {
+        return QStringLiteral("%1  %2/%3  %4 %  %5")
+            .arg(p.port)
+            .arg(p.acknowledged, digits)
+            .arg(p.total)
+            .arg(percent, 3)
+            .arg(p.phase);
+    }
     return QStringLiteral("%1  %2/%3  %4 %  %5  %6  %7")
         .arg(p.port)
         .arg(p.acknowledged, digits)
@@ -47,13 +58,133 @@ int progressStep(quint32 acknowledged, quint32 total)
     return static_cast<int>(10 * (static_cast<quint64>(acknowledged) * 10 / total));
 }
 
+bool versionUsable(const QString &version)
+{
+    if (version.trimmed().isEmpty()) {
+        return false;
+    }
+    for (const QChar c : version) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control) {
+            return false;
+        }
+    }
+    return true;
+}
+
+QString printableVersion(const QString &version)
+{
+    QString text;
+    for (const QChar c : version) {
+        if (c == QLatin1Char('\\')) {
+            text += QStringLiteral("\\\\");
+        } else if (c.category() == QChar::Other_Control) {
+            text += c.unicode() <= 0xFF ? QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'))
+                                        : QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        } else {
+            text += c;
+        }
+    }
+    return text;
+}
+
+QString stalledText(quint32 packet, int stallTimeoutS)
+{
+    return QStringLiteral("stalled: no answer for package %1 in %2 s; check the cable, then run again")
+        .arg(packet)
+        .arg(stallTimeoutS);
+}
+
+QString portLostText()
+{
+    return QStringLiteral("the port went away (unplugged?)");
+}
+
+int exitCodeForOutcome(const QString &outcome)
+{
+    static const struct
+    {
+        const char *name;
+        int code;
+    } codes[] = {
+        {"confirmed", kExitConfirmed},
+        {"unconfirmed", kExitUnconfirmed},
+        {"init_unanswered", kExitInitUnanswered},
+        {"stalled", kExitStalled},
+        {"link_lost", kExitLinkLost},
+        {"open_failed", kExitCannotOpen},
+        {"no_version", kExitNoVersion},
+        {"image_refused", kExitImageRefused},
+    };
+    for (const auto &entry : codes) {
+        if (outcome == QLatin1String(entry.name)) {
+            return entry.code;
+        }
+    }
+    return kExitInterrupted; // interrupted, closed, restarted
+}
+
+QString outcomeAdvice(const QString &outcome, quint32 packet, int stallTimeoutS)
+{
+    if (outcome == QLatin1String("stalled")) {
+        return stalledText(packet, stallTimeoutS);
+    }
+    if (outcome == QLatin1String("link_lost")) {
+        return portLostText();
+    }
+    if (outcome == QLatin1String("init_unanswered")) {
+        return QStringLiteral(
+            "the pack did not answer the start of the download; check the cable and the baud "
+            "rate, then run again");
+    }
+    if (outcome == QLatin1String("unconfirmed")) {
+        return QStringLiteral(
+            "the pack did not confirm the end of the download; restart the pack and read its "
+            "version, download again if it is not the new one");
+    }
+    if (outcome == QLatin1String("confirmed")) {
+        return QString();
+    }
+    return QStringLiteral("the pack holds a partial image; flash it again");
+}
+
+QString imageProblemText(FirmwareImage::LoadVerdict verdict, const QString &path)
+{
+    switch (verdict) {
+    case FirmwareImage::LoadVerdict::Loaded:
+        return QString();
+    case FirmwareImage::LoadVerdict::TooShort:
+        if (!QFileInfo::exists(path)) {
+            return QStringLiteral("%1: not found").arg(path);
+        }
+        return QStringLiteral("the file is too short");
+    case FirmwareImage::LoadVerdict::TooLarge:
+        return QStringLiteral("the file is too large");
+    case FirmwareImage::LoadVerdict::Unreadable:
+        break;
+    }
+    return QFileInfo::exists(path) ? QStringLiteral("the file cannot be read")
+                                   : QStringLiteral("%1: not found").arg(path);
+}
+
+bool writeReportFile(const QString &path, const QByteArray &bytes, QString *error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
 QString summaryTable(const QList<PortResult> &results)
 {
     QList<QStringList> rows{{QStringLiteral("PORT"), QStringLiteral("VERSION"), QStringLiteral("OUTCOME"),
                              QStringLiteral("SECONDS")}};
     for (const PortResult &r : results) {
         const Download::Record &d = r.record;
-        rows.append({d.port, d.packVersion.isEmpty() ? QStringLiteral("-") : d.packVersion, d.outcome,
+        const QString version =
+            d.packVersion.isEmpty() ? QStringLiteral("-") : printableVersion(d.packVersion);
+        rows.append({d.port, r.unverified ? QStringLiteral("- (unverified)") : version, d.outcome,
                      QString::number(Download::seconds(d), 'f', 1)});
     }
     QList<int> widths{0, 0, 0, 0};

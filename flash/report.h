@@ -3,6 +3,7 @@
 #pragma once
 
 #include "downloadrecord.h"
+#include "firmwareimage.h"
 
 #include <QJsonArray>
 #include <QList>
@@ -17,10 +18,11 @@ struct Progress
     quint32 total = 0;        // packets of the image
     qint64 elapsedMs = 0;     // since the download started
     QString phase;
+    bool stopped = false; // the download ended without confirmation (stalled, lost, interrupted)
 };
 
 // "/dev/ttyUSB0  123/512  24 %  4.1 KiB/s  1:35 left  transfer"; the speed and the time left
-// are "-" until a packet has been acknowledged.
+// are "-" until a packet has been acknowledged, and left out once the download has stopped.
 QString progressLine(const Progress &p);
 // The percentage step (0, 10, ... 100) a plain progress line reports.
 int progressStep(quint32 acknowledged, quint32 total);
@@ -35,7 +37,30 @@ struct PortResult
     bool unverified = false;
 };
 
-// A table: port, version, outcome, seconds; one row per port, columns aligned.
+// Whether a version can be flashed by: not empty or blank, no path separator, no control
+// character. Any other version counts as not reported.
+bool versionUsable(const QString &version);
+// The version as printed: control characters (and the backslash) escaped, \xNN or \uNNNN.
+QString printableVersion(const QString &version);
+
+// What a port's outcome line says, why and what to do next:
+// "stalled: no answer for package 5 in 10 s; check the cable, then run again"
+QString stalledText(quint32 packet, int stallTimeoutS);
+// "the port went away (unplugged?)"
+QString portLostText();
+// The exit code of a download's outcome name ("confirmed" 0, "stalled" 6, "interrupted" 130, ...).
+int exitCodeForOutcome(const QString &outcome);
+// Why a download ended and what to do next, for every outcome but "confirmed" (empty for that).
+QString outcomeAdvice(const QString &outcome, quint32 packet, int stallTimeoutS);
+// Why an image cannot be flashed: "PATH: not found", "the file is too short", ...; empty when loaded.
+QString imageProblemText(FirmwareImage::LoadVerdict verdict, const QString &path);
+
+// Writes the report to a temporary file in the folder of path, then renames it over path, so an
+// old report never stands for this run. False, with *error set, when that fails.
+bool writeReportFile(const QString &path, const QByteArray &bytes, QString *error);
+
+// A table: port, version, outcome, seconds; one row per port, columns aligned. A pack flashed
+// without a version (--unverified) shows "- (unverified)".
 QString summaryTable(const QList<PortResult> &results);
 // One object per port: the record's fields, plus exit_code, unverified and, where there is one,
 // the failure.

@@ -59,6 +59,13 @@ constexpr int kMaxEndSends = 4;        // end commands before completion is assu
 constexpr int kVersionQueryCopies = 5; // version query frames written back to back
 constexpr int kVersionWaitMs = 3000;   // ms after the query before the version counts as unanswered
 constexpr int kStallNoticeMs = 5000;   // ms without an acknowledgement of a data packet before a notice
+constexpr int kMaxPacketRetries = 10;  // re-sends of one data packet on its stall deadline (opt-in)
+
+// The production-line station of the command-line flasher
+constexpr int kStationQueryMs = 2000;      // ms between version queries while waiting for a pack
+constexpr int kStationPresenceMs = 250;    // ms between looks for a missing port's device file
+constexpr int kStationGoneMs = 3000;       // ms without a version reply after which a pack has left
+constexpr int kStationStillThereMs = 1000; // ms between the queries that tell a pack has not left
 
 // Receive buffer (hexadecimal text, two characters a byte)
 constexpr int kRecvCapChars = 7168;  // characters; above this the oldest part is dropped

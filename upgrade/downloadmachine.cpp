@@ -119,6 +119,7 @@ void initAnswered(State &s, Actions &out)
     }
     stopInitTimer(s, out);
     s.packet = 0;
+    s.packetRepeats = 0;
     s.initSends = 0;
     s.phase = Phase::Transfer;
     sendPacket(s, out);
@@ -143,6 +144,7 @@ void dataAcknowledged(State &s, Actions &out)
     }
     s.phase = Phase::Transfer; // a late acknowledgement after a stall takes the download up again
     ++s.packet;
+    s.packetRepeats = 0;
     sendPacket(s, out);
 }
 
@@ -189,6 +191,12 @@ void stallElapsed(State &s, Actions &out)
         return; // disarmed meanwhile
     }
     s.stallTimer = false;
+    if (s.phase == Phase::Transfer && s.packetRepeats < s.retries) {
+        ++s.packetRepeats; // the same packet again, with a fresh deadline
+        ++s.totals.packetRepeats;
+        sendPacket(s, out);
+        return;
+    }
     if (s.phase == Phase::Transfer) {
         out.push_back(notice(Notice::Stalled, s.packet));
         out.push_back(finish(s, Outcome::Stalled));

@@ -65,6 +65,7 @@ struct Totals
     int initSends = 0;
     int endSends = 0;
     quint32 packetsAcknowledged = 0;
+    int packetRepeats = 0; // data packets sent again on their stall deadline
 };
 
 struct State
@@ -78,6 +79,11 @@ struct State
     bool initTimer = false;
     bool endTimer = false;
     bool stallTimer = false;
+    // Opt-in: a data packet unacknowledged at its stall deadline is sent again, up to `retries`
+    // times, before the download counts as stalled. Only for packs that store a packet at the
+    // position its number gives; a pack that appends would hold the repeat twice.
+    int retries = 0;
+    int packetRepeats = 0; // re-sends of State::packet so far
     Totals totals;
 
     // Under way and without an outcome yet.

@@ -54,6 +54,7 @@ QJsonObject toJson(const Record &record)
     o.insert(QStringLiteral("packets_acknowledged"), static_cast<qint64>(record.packetsAcknowledged));
     o.insert(QStringLiteral("init_sends"), record.initSends);
     o.insert(QStringLiteral("end_sends"), record.endSends);
+    o.insert(QStringLiteral("packet_repeats"), record.packetRepeats);
     o.insert(QStringLiteral("outcome"), record.outcome);
     o.insert(QStringLiteral("seconds"), seconds(record));
     o.insert(QStringLiteral("program_version"), record.programVersion);

@@ -34,6 +34,7 @@ struct Record
     quint32 packetsAcknowledged = 0; // packets the pack acknowledged
     int initSends = 0;
     int endSends = 0;
+    int packetRepeats = 0; // data packets sent again on their stall deadline (--retries, retries=)
     QString outcome;
     QString programVersion;
 };

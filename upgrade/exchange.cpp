@@ -3,6 +3,7 @@
 #include "codec.h"
 #include "constants.h"
 #include "link.h"
+#include "portidentity.h"
 
 #include <QDir>
 
@@ -43,12 +44,21 @@ Exchange::~Exchange() = default;
 
 bool Exchange::open(const QString &portName, qint32 baud)
 {
+    const QString device = PortIdentity::canonicalPath(portName);
     m_portName = portName;
     m_baud = baud;
-    if (!Link::open8N1(m_serial, portName, baud)) {
+    if (!Link::open8N1(m_serial, device, baud)) {
         m_openError = m_serial.errorString();
         m_openErrorCode = m_serial.error();
         qCDebug(lcSerial) << "cannot open" << portName << m_openError;
+        return false;
+    }
+    QString lockError;
+    if (!PortIdentity::lockOpenPort(m_serial, &lockError)) {
+        m_serial.close();
+        m_openError = lockError;
+        m_openErrorCode = QSerialPort::PermissionError; // as Qt reports a held lock file
+        qCDebug(lcSerial) << "cannot lock" << portName << m_openError;
         return false;
     }
     m_openError.clear();
@@ -304,6 +314,7 @@ void Exchange::finishRecord(const Action &action)
     r.packetsAcknowledged = action.totals.packetsAcknowledged;
     r.initSends = action.totals.initSends;
     r.endSends = action.totals.endSends;
+    r.packetRepeats = action.totals.packetRepeats;
     r.outcome = outcomeName(action.outcome);
 
     QString error;

@@ -4,6 +4,7 @@
 // the command-line flasher each drive one (the flasher one per port) and show what it signals.
 #pragma once
 
+#include "constants.h"
 #include "downloadmachine.h"
 #include "downloadrecord.h"
 #include "firmwareimage.h"
@@ -29,8 +30,10 @@ public:
     explicit Exchange(QObject *parent = nullptr);
     ~Exchange() override;
 
-    // Opens portName at baud, 8N1 without flow control. False when it cannot be opened:
-    // openError() and openErrorCode() say why.
+    // Opens the device portName means (links resolved) at baud, 8N1 without flow control, and
+    // holds it for this program alone (PortIdentity::lockOpenPort). False when it cannot be opened
+    // or another program holds it: openError() ("in use by another program") and openErrorCode()
+    // say why.
     bool open(const QString &portName, qint32 baud);
     QString openError() const { return m_openError; }
     QSerialPort::SerialPortError openErrorCode() const { return m_openErrorCode; }
@@ -60,6 +63,9 @@ public:
     qint64 writeFrame(const QByteArray &frame, E_FUNC func);
 
     void setStallTimeoutMs(int ms) { m_stallTimeoutMs = ms; }
+    // Re-sends of a data packet on its stall deadline before the download counts as stalled
+    // (default 0; see State::retries).
+    void setRetries(int retries) { m_state.retries = qBound(0, retries, Quorvane::kMaxPacketRetries); }
     // Where each download's record is appended (downloads.jsonl); empty: nowhere.
     void setRecordFile(const QString &path) { m_recordPath = path; }
     // Where the version in use came from when the pack has not reported one on this port.

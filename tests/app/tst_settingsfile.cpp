@@ -75,6 +75,8 @@ private slots:
     void versionCutToTwelve_data();
     void versionCutToTwelve();
     void unwritableConfig();
+    void retries_data();
+    void retries();
 };
 
 void TestSettingsFile::pathIsProgramDirectory()
@@ -179,6 +181,26 @@ void TestSettingsFile::versionCutToTwelve()
     Settings::setVersion(reported);
     QCOMPARE(Settings::version(), saved);
     QCOMPARE(Settings::language(), 0u);
+}
+
+void TestSettingsFile::retries_data()
+{
+    QTest::addColumn<QByteArray>("line"); // in [connectInfo]
+    QTest::addColumn<int>("retries");
+    // Every row's file has a size of its own: QSettings reads a file again only when that changed.
+    QTest::newRow("absent: the default, none") << QByteArray() << 0;
+    QTest::newRow("three") << QByteArray("retries=3") << 3;
+    QTest::newRow("not a number") << QByteArray("retries=many") << 0;
+    QTest::newRow("negative") << QByteArray("retries=-2") << 0;
+    QTest::newRow("above the most") << QByteArray("retries=100") << 10;
+}
+
+void TestSettingsFile::retries()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(int, retries);
+    writeConfig("[connectInfo]\nlanguage=0\n" + line + "\n");
+    QCOMPARE(Settings::retries(), retries);
 }
 
 void TestSettingsFile::unwritableConfig()

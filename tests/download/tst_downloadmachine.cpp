@@ -3,6 +3,8 @@
 #include "constants.h"
 #include "downloadmachine.h"
 
+#include <QRegularExpression>
+#include <QSet>
 #include <QStringList>
 #include <QtTest>
 
@@ -108,13 +110,16 @@ QString describe(const State &s)
     timers += s.initTimer ? QStringLiteral("i") : QString();
     timers += s.endTimer ? QStringLiteral("e") : QString();
     timers += s.stallTimer ? QStringLiteral("s") : QString();
+    const QString repeats =
+        s.retries > 0 ? QStringLiteral(" repeats=%1/%2").arg(s.packetRepeats).arg(s.retries) : QString();
     return QStringLiteral("%1 pending=%2 packet=%3 init=%4 end=%5 timers=%6")
-        .arg(QLatin1String(phaseName(s.phase)))
-        .arg(static_cast<int>(s.pending))
-        .arg(s.packet)
-        .arg(s.initSends)
-        .arg(s.endSends)
-        .arg(timers);
+               .arg(QLatin1String(phaseName(s.phase)))
+               .arg(static_cast<int>(s.pending))
+               .arg(s.packet)
+               .arg(s.initSends)
+               .arg(s.endSends)
+               .arg(timers) +
+           repeats;
 }
 
 // A state of a 16-packet image; timers as in describe().
@@ -132,6 +137,14 @@ State st(Phase phase, E_FUNC pending, int initSends, int endSends, quint32 packe
     s.initTimer = t.contains('i');
     s.endTimer = t.contains('e');
     s.stallTimer = t.contains('s');
+    return s;
+}
+
+// The same state with `retries` re-sends allowed, `repeats` of them made for the packet in flight.
+State withRetries(State s, int retries, int repeats)
+{
+    s.retries = retries;
+    s.packetRepeats = repeats;
     return s;
 }
 
@@ -286,6 +299,18 @@ void TestDownloadMachine::transition_data()
     QTest::newRow("stall deadline") << st(Tr, eFuncUpgrada, 0, 0, 7, "s") << ev(EventKind::StallElapsed)
                                     << "Notice:stalled:7 Finish:stalled"
                                     << "Stalled pending=4 packet=7 init=0 end=0 timers=";
+    QTest::newRow("stall deadline with a retry left: the same packet again")
+        << withRetries(st(Tr, eFuncUpgrada, 0, 0, 7, "s"), 2, 1) << ev(EventKind::StallElapsed)
+        << "SendPacket:7 ArmStall"
+        << "Transfer pending=4 packet=7 init=0 end=0 timers=s repeats=2/2";
+    QTest::newRow("stall deadline with the retries used up")
+        << withRetries(st(Tr, eFuncUpgrada, 0, 0, 7, "s"), 2, 2) << ev(EventKind::StallElapsed)
+        << "Notice:stalled:7 Finish:stalled"
+        << "Stalled pending=4 packet=7 init=0 end=0 timers= repeats=2/2";
+    QTest::newRow("acknowledgement of a repeat: the next packet has every retry again")
+        << withRetries(st(Tr, eFuncUpgrada, 0, 0, 7, "s"), 2, 2) << ev(R, eFuncUpgrada)
+        << "DisarmStall SendPacket:8 ArmStall"
+        << "Transfer pending=4 packet=8 init=0 end=0 timers=s repeats=0/2";
     QTest::newRow("stall deadline already disarmed")
         << st(Tr, eFuncUpgrada, 0, 0, 7, "") << ev(EventKind::StallElapsed) << ""
         << "Transfer pending=4 packet=7 init=0 end=0 timers=";
@@ -380,22 +405,32 @@ void TestDownloadMachine::checkStart()
 void TestDownloadMachine::wholeExchange_data()
 {
     QTest::addColumn<quint32>("packets");
-    QTest::addColumn<QString>("silent"); // "init", "end", "data:N"
+    QTest::addColumn<QString>("silent"); // "init", "end", "data:N", "once:N" (only its first copy)
     QTest::addColumn<QString>("transcript");
     QTest::addColumn<QString>("outcome");
+    QTest::addColumn<int>("retries");
 
     QTest::newRow("three packets, all answered") << 3u << ""
                                                  << "init p0 p1 p2 end"
-                                                 << "confirmed";
+                                                 << "confirmed" << 0;
     QTest::newRow("pack never answers init") << 2u << "init"
                                              << "init init init init init"
-                                             << "init_unanswered";
+                                             << "init_unanswered" << 0;
     QTest::newRow("pack never answers end") << 2u << "end"
                                             << "init p0 p1 end end end end"
-                                            << "unconfirmed";
+                                            << "unconfirmed" << 0;
     QTest::newRow("pack silent at packet 1") << 4u << "data:1"
                                              << "init p0 p1"
-                                             << "stalled";
+                                             << "stalled" << 0;
+    QTest::newRow("an answer lost once, one retry") << 3u << "once:1"
+                                                    << "init p0 p1 p1 p2 end"
+                                                    << "confirmed" << 1;
+    QTest::newRow("an answer lost once, no retry") << 3u << "once:1"
+                                                   << "init p0 p1"
+                                                   << "stalled" << 0;
+    QTest::newRow("pack silent at packet 1, two retries") << 4u << "data:1"
+                                                          << "init p0 p1 p1 p1"
+                                                          << "stalled" << 2;
 }
 
 void TestDownloadMachine::wholeExchange()
@@ -404,9 +439,12 @@ void TestDownloadMachine::wholeExchange()
     QFETCH(QString, silent);
     QFETCH(QString, transcript);
     QFETCH(QString, outcome);
+    QFETCH(int, retries);
 
     State s;
     s.packetCount = packets;
+    s.retries = retries;
+    bool lostOnce = false;
     QStringList line;
     QString reached;
     QList<Event> queue{ev(EventKind::Start)};
@@ -424,6 +462,10 @@ void TestDownloadMachine::wholeExchange()
                 } else if (a.kind == ActionKind::SendPacket) {
                     line << QStringLiteral("p%1").arg(a.value);
                     answered = silent != QStringLiteral("data:%1").arg(a.value);
+                    if (silent == QStringLiteral("once:%1").arg(a.value) && !lostOnce) {
+                        answered = false;
+                        lostOnce = true;
+                    }
                 } else if (a.kind == ActionKind::SendEnd) {
                     line << QStringLiteral("end");
                     answered = silent != QLatin1String("end");
@@ -447,6 +489,8 @@ void TestDownloadMachine::wholeExchange()
     }
     QCOMPARE(line.join(QLatin1Char(' ')), transcript);
     QCOMPARE(reached, outcome);
+    const QStringList sent = line.filter(QRegularExpression(QStringLiteral("^p")));
+    QCOMPARE(s.totals.packetRepeats, sent.size() - QSet<QString>(sent.begin(), sent.end()).size());
     QVERIFY(!s.running());
 }
 

@@ -1,7 +1,7 @@
 // quorvane-flash as a script runs it: the real program against pack simulators on pseudo-terminals,
 // its exit code and its JSON report for every outcome, its frames against the window's, and four
 // packs at once.
-#include "packsimulator.h"
+#include "flashrig.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -22,87 +22,29 @@ using PackSim::PackSimulator;
 
 namespace {
 
-constexpr int kRunTimeoutMs = 30000;
 // sha256 of the init, data and end frames a pack receives from the window for a 32773-byte image
 // of seed 5 whose end command is answered from its second copy (tests/download/tst_download.cpp).
 const char kWindowFramesDigest[] = "99464a8078d9a08966fab978491a23fc5381258d1a6f4292974f3655b6259c3f";
 
-struct RunResult
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-    QJsonArray report;
-};
-
 } // namespace
 
-class TestFlash : public QObject
+class TestFlash : public FlashRig
 {
     Q_OBJECT
 
 private slots:
-    void init();
     void exitCodes_data();
     void exitCodes();
     void framesAsTheWindow();
     void fourPacksAtOnce();
-    void ctrlCStopsEveryPort();
-
-private:
-    QString writeImage(const QString &folder, qint64 size, quint32 seed);
-    RunResult run(const QStringList &arguments);
-    std::unique_ptr<PackSimulator> newPack();
-
-    std::unique_ptr<QTemporaryDir> m_dir;
+    void signalStopsEveryPort_data();
+    void signalStopsEveryPort();
+    void closedOutputDoesNotStopTheDownload();
+    void reportNotWritten_data();
+    void reportNotWritten();
+    void reportOnStdoutAlone();
+    void sameDeviceUnderTwoNames();
 };
-
-void TestFlash::init()
-{
-    qRegisterMetaType<QProcess::ExitStatus>();
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-}
-
-QString TestFlash::writeImage(const QString &folder, qint64 size, quint32 seed)
-{
-    QDir(m_dir->path()).mkpath(folder);
-    const QString path = m_dir->filePath(folder + QStringLiteral("/fw_%1.bin").arg(size));
-    return PackSim::writeFirmwareFile(path, size, seed) ? path : QString();
-}
-
-std::unique_ptr<PackSimulator> TestFlash::newPack()
-{
-    auto pack = std::make_unique<PackSimulator>();
-    pack->setReportViolationsOnStderr(false);
-    return pack->openPty() ? std::move(pack) : nullptr;
-}
-
-// Runs the program with the event loop turning, so the simulators in this process answer it.
-RunResult TestFlash::run(const QStringList &arguments)
-{
-    RunResult r;
-    const QString reportPath = m_dir->filePath(QStringLiteral("report.json"));
-    QFile::remove(reportPath);
-    QProcess process;
-    QSignalSpy finished(&process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished));
-    process.start(QStringLiteral(QUORVANE_FLASH_EXE),
-                  QStringList{QStringLiteral("--json"), reportPath} + arguments);
-    if (!finished.wait(kRunTimeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        r.err = QStringLiteral("timed out");
-        return r;
-    }
-    r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    r.out = QString::fromUtf8(process.readAllStandardOutput());
-    r.err = QString::fromUtf8(process.readAllStandardError());
-    QFile report(reportPath);
-    if (report.open(QIODevice::ReadOnly)) {
-        r.report = QJsonDocument::fromJson(report.readAll()).array();
-    }
-    return r;
-}
 
 void TestFlash::exitCodes_data()
 {
@@ -148,18 +90,7 @@ void TestFlash::exitCodes()
     std::unique_ptr<PackSimulator> pack = newPack();
     QVERIFY(pack);
     QString why;
-    if (fault == QLatin1String("no-end-reply")) {
-        pack->setNoEndReply(true);
-    } else if (fault.startsWith(QLatin1String("pull:"))) {
-        const int after = fault.mid(5).toInt();
-        connect(pack.get(), &PackSimulator::commandReceived, this, [&pack, after](Kind kind) {
-            if (kind == Kind::Data && pack->commandCount(Kind::Data) == after) {
-                QTimer::singleShot(0, pack.get(), [&pack] { pack->pullAdapter(); });
-            }
-        });
-    } else if (!fault.isEmpty()) {
-        QVERIFY2(pack->addSilent(fault, &why), qPrintable(why));
-    }
+    QVERIFY2(applyFault(pack.get(), fault, &why), qPrintable(why));
     const QString image = writeImage(folder, size, 3);
     QVERIFY(!image.isEmpty());
     QStringList arguments = extra;
@@ -240,29 +171,132 @@ void TestFlash::fourPacksAtOnce()
     QCOMPARE(packs[2]->commandCount(Kind::Data), 5);
 }
 
-// Ctrl-C in the middle of two downloads: both ports closed at once, the summary printed, exit 130.
-void TestFlash::ctrlCStopsEveryPort()
+void TestFlash::signalStopsEveryPort_data()
 {
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("code");
+    QTest::newRow("Ctrl-C") << int(SIGINT) << 130;
+    QTest::newRow("hang-up") << int(SIGHUP) << 129;
+}
+
+// A signal in the middle of two downloads: both ports closed at once, the summary printed, the
+// report written, exit 130 (129 for a hang-up).
+void TestFlash::signalStopsEveryPort()
+{
+    QFETCH(int, signal);
+    QFETCH(int, code);
     std::unique_ptr<PackSimulator> a = newPack();
     std::unique_ptr<PackSimulator> b = newPack();
     QVERIFY(a && b);
     a->setPaceBaud(9600);
     b->setPaceBaud(9600);
     const QString image = writeImage(QString::fromLatin1(PackSimulator::kDefaultVersionText), 100000, 4);
+    const QString reportPath = m_dir->filePath(QStringLiteral("report.json"));
     QProcess process;
     QSignalSpy finished(&process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished));
-    process.start(QStringLiteral(QUORVANE_FLASH_EXE), {QStringLiteral("--port"), a->slavePath(),
-                                                       QStringLiteral("--port"), b->slavePath(), image});
+    process.start(QStringLiteral(QUORVANE_FLASH_EXE),
+                  {QStringLiteral("--json"), reportPath, QStringLiteral("--port"), a->slavePath(),
+                   QStringLiteral("--port"), b->slavePath(), image});
     QTRY_VERIFY_WITH_TIMEOUT(a->commandCount(Kind::Data) >= 1 && b->commandCount(Kind::Data) >= 1, 10000);
-    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ::kill(static_cast<pid_t>(process.processId()), signal);
     QVERIFY(finished.wait(3000));
-    QCOMPARE(process.exitCode(), 130);
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), code);
     const QString out = QString::fromUtf8(process.readAllStandardOutput());
     QCOMPARE(out.count(QStringLiteral("interrupted")), 4); // each port's line and its summary row
+    QFile report(reportPath);
+    QVERIFY(report.open(QIODevice::ReadOnly));
+    const QJsonArray ports = QJsonDocument::fromJson(report.readAll()).array();
+    QCOMPARE(ports.size(), 2);
+    QCOMPARE(ports[1].toObject().value(QStringLiteral("outcome")).toString(), QStringLiteral("interrupted"));
     const int dataA = a->commandCount(Kind::Data);
     QTest::qWait(1500); // a live timer or port would send more within a tick
     QCOMPARE(a->commandCount(Kind::Data), dataA);
     QCOMPARE(a->commandCount(Kind::End), 0);
+}
+
+// `quorvane-flash ... | head -1`: the reader goes away after the first line; the download goes on
+// to its outcome, writes its report and exits with the pack's code.
+void TestFlash::closedOutputDoesNotStopTheDownload()
+{
+    std::unique_ptr<PackSimulator> pack = newPack();
+    QVERIFY(pack);
+    pack->setPaceBaud(460800); // about 0.1 s a packet: progress lines keep coming after the first
+    const QString image = writeImage(QString::fromLatin1(PackSimulator::kDefaultVersionText), 32768, 6);
+    const QString reportPath = m_dir->filePath(QStringLiteral("report.json"));
+    QProcess process;
+    QSignalSpy finished(&process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished));
+    process.start(QStringLiteral("bash"),
+                  {QStringLiteral("-c"), QStringLiteral("\"$0\" \"$@\" | head -1; exit ${PIPESTATUS[0]}"),
+                   QStringLiteral(QUORVANE_FLASH_EXE), QStringLiteral("--json"), reportPath,
+                   QStringLiteral("--port"), pack->slavePath(), image});
+    QVERIFY(finished.wait(kRunTimeoutMs));
+    QCOMPARE(process.exitCode(), 0); // not 141, death by SIGPIPE
+    QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()).count(QLatin1Char('\n')), 1);
+    QVERIFY(pack->image() == PackSim::expectedImage(PackSim::firmwareBytes(32768, 6)));
+    QFile report(reportPath);
+    QVERIFY(report.open(QIODevice::ReadOnly));
+    QCOMPARE(QJsonDocument::fromJson(report.readAll()).array().first().toObject().value("outcome").toString(),
+             QStringLiteral("confirmed"));
+}
+
+void TestFlash::reportNotWritten_data()
+{
+    QTest::addColumn<QString>("where"); // below the test's folder
+    QTest::newRow("missing folder") << "none/report.json";
+    QTest::newRow("a folder") << "folder";
+}
+
+// A report that cannot be written is an error (9), even though the pack confirmed.
+void TestFlash::reportNotWritten()
+{
+    QFETCH(QString, where);
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("folder")));
+    std::unique_ptr<PackSimulator> pack = newPack();
+    QVERIFY(pack);
+    const QString image = writeImage(QString::fromLatin1(PackSimulator::kDefaultVersionText), 32768, 3);
+    const RunResult r = run({QStringLiteral("--port"), pack->slavePath(), image}, m_dir->filePath(where));
+    QCOMPARE(r.exitCode, 9);
+    QVERIFY2(r.err.contains(QStringLiteral("quorvane-flash: report not written: ") + m_dir->filePath(where)),
+             qPrintable(r.err));
+    QVERIFY(r.out.contains(QLatin1String("confirmed")));
+    QCOMPARE(pack->imagesWritten(), 1);
+}
+
+// --json -: standard output holds the report alone; progress and the summary go to stderr.
+void TestFlash::reportOnStdoutAlone()
+{
+    std::unique_ptr<PackSimulator> pack = newPack();
+    QVERIFY(pack);
+    const QString image = writeImage(QString::fromLatin1(PackSimulator::kDefaultVersionText), 32768, 3);
+    QProcess process;
+    process.start(QStringLiteral(QUORVANE_FLASH_EXE), {QStringLiteral("--json"), QStringLiteral("-"),
+                                                       QStringLiteral("--port"), pack->slavePath(), image});
+    QSignalSpy finished(&process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished));
+    QVERIFY(finished.wait(kRunTimeoutMs));
+    QCOMPARE(process.exitCode(), 0);
+    QJsonParseError error;
+    const QJsonDocument report = QJsonDocument::fromJson(process.readAllStandardOutput(), &error);
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(report.array().first().toObject().value("outcome").toString(), QStringLiteral("confirmed"));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(err.contains(QLatin1String("PORT")) && err.contains(QLatin1String("100 %")), qPrintable(err));
+}
+
+// A by-id style link and the device it points to are one port: refused before anything is sent.
+void TestFlash::sameDeviceUnderTwoNames()
+{
+    PackSimulator pack;
+    const QString link = m_dir->filePath(QStringLiteral("by-id-pack"));
+    QVERIFY2(pack.openPty(link), qPrintable(pack.errorString()));
+    const QString image = writeImage(QString::fromLatin1(PackSimulator::kDefaultVersionText), 32768, 3);
+    const RunResult r =
+        run({QStringLiteral("--port"), link, QStringLiteral("--port"), pack.slavePath(), image});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(QStringLiteral("a port is given twice: %1 and %2 are the same device, %2")
+                                .arg(link, pack.slavePath())),
+             qPrintable(r.err));
+    QCOMPARE(pack.totalCommands(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestFlash)

@@ -2,7 +2,9 @@
 #include "options.h"
 #include "report.h"
 
+#include <QDir>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <QtTest>
 
 class TestFlashLogic : public QObject
@@ -16,6 +18,10 @@ private slots:
     void progress();
     void exitCodeOfSeveralPorts();
     void summaryAndReport();
+    void version_data();
+    void version();
+    void outcomeTexts();
+    void reportFileReplacesTheOld();
 };
 
 void TestFlashLogic::parse_data()
@@ -59,8 +65,12 @@ void TestFlashLogic::parse_data()
     QTest::newRow("unknown option") << "--port A --fast fw.bin"
                                     << "Unknown option 'fast'."
                                     << "";
+    QTest::newRow("one device, two spellings") << "--port ttyS0 --port /dev//ttyS0 fw.bin"
+                                               << "a port is given twice: ttyS0 and /dev//ttyS0 are the "
+                                                  "same device, /dev/ttyS0"
+                                               << "";
     QTest::newRow("port twice") << "--port A --port A fw.bin"
-                                << "a port is given twice"
+                                << "a port is given twice: A"
                                 << "";
     QTest::newRow("read version of two ports") << "--read-version --port A --port B"
                                                << "--read-version needs exactly one --port"
@@ -109,6 +119,8 @@ void TestFlashLogic::progress_data()
         << 128u << 512u << qint64(10000) << "P  128/512   25 %  25.6 KiB/s  0:30 left  init" << 20;
     QTest::newRow("all") << 512u << 512u << qint64(40000) << "P  512/512  100 %  25.6 KiB/s  0:00 left  init"
                          << 100;
+    QTest::newRow("stalled: no speed, no time left")
+        << 4u << 16u << qint64(3000) << "P   4/16   25 %  stalled" << 20;
     QTest::newRow("just under ten per cent")
         << 51u << 512u << qint64(1000) << "P   51/512    9 %  102.0 KiB/s  0:09 left  init" << 0;
 }
@@ -120,7 +132,13 @@ void TestFlashLogic::progress()
     QFETCH(qint64, elapsedMs);
     QFETCH(QString, line);
     QFETCH(int, step);
-    Flash::Progress p{QStringLiteral("P"), acknowledged, total, elapsedMs, QStringLiteral("init")};
+    const bool stalled = line.endsWith(QLatin1String("stalled"));
+    Flash::Progress p{QStringLiteral("P"),
+                      acknowledged,
+                      total,
+                      elapsedMs,
+                      stalled ? QStringLiteral("stalled") : QStringLiteral("init"),
+                      stalled};
     QCOMPARE(Flash::progressLine(p), line);
     QCOMPARE(Flash::progressStep(acknowledged, total), step);
 }
@@ -147,16 +165,74 @@ void TestFlashLogic::summaryAndReport()
     b.record.outcome = QStringLiteral("open_failed");
     b.exitCode = Flash::kExitCannotOpen;
     b.failure = QStringLiteral("cannot open COM5");
-    QCOMPARE(Flash::summaryTable({a, b}),
+    Flash::PortResult c = a;
+    c.record.port = QStringLiteral("/dev/ttyUSB1");
+    c.record.packVersion.clear();
+    c.unverified = true;
+    QCOMPARE(Flash::summaryTable({a, b, c}),
              QStringLiteral("PORT          VERSION           OUTCOME      SECONDS\n"
                             "/dev/ttyUSB0  BMS_V2.1.07_2026  confirmed       12.3\n"
-                            "COM5          -                 open_failed      0.0\n"));
+                            "COM5          -                 open_failed      0.0\n"
+                            "/dev/ttyUSB1  - (unverified)    confirmed       12.3\n"));
     const QJsonArray report = Flash::reportJson({a, b});
     QCOMPARE(report.size(), 2);
     QCOMPARE(report[1].toObject().value(QStringLiteral("exit_code")).toInt(), 2);
     QCOMPARE(report[1].toObject().value(QStringLiteral("failure")).toString(), b.failure);
     QVERIFY(!report[0].toObject().contains(QStringLiteral("failure")));
     QVERIFY(report[0].toObject().contains(QStringLiteral("sha256")));
+}
+
+void TestFlashLogic::version_data()
+{
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<bool>("usable");
+    QTest::addColumn<QString>("printed");
+    QTest::newRow("usual") << "BMS_V2.1.07_2026" << true << "BMS_V2.1.07_2026";
+    QTest::newRow("empty") << "" << false << "";
+    QTest::newRow("blank") << "   " << false << "   ";
+    QTest::newRow("slash") << "/" << false << "/";
+    QTest::newRow("backslash") << "V1\\2" << false << "V1\\\\2";
+    QTest::newRow("NUL") << QString(QChar(0)) << false << "\\x00";
+    QTest::newRow("escape sequence") << "V1\x1b[2J" << false << "V1\\x1b[2J";
+    QTest::newRow("C1 control") << QString(QChar(0x9b)) + "V" << false << "\\x9bV";
+    QTest::newRow("Chinese") << QString::fromUtf8("电池V2") << true << QString::fromUtf8("电池V2");
+}
+
+void TestFlashLogic::version()
+{
+    QFETCH(QString, version);
+    QFETCH(bool, usable);
+    QFETCH(QString, printed);
+    QCOMPARE(Flash::versionUsable(version), usable);
+    QCOMPARE(Flash::printableVersion(version), printed);
+}
+
+void TestFlashLogic::outcomeTexts()
+{
+    QCOMPARE(Flash::stalledText(5, 10),
+             QStringLiteral("stalled: no answer for package 5 in 10 s; check the cable, then run again"));
+    QCOMPARE(Flash::portLostText(), QStringLiteral("the port went away (unplugged?)"));
+    QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("fw.bin"));
+    QCOMPARE(Flash::imageProblemText(FirmwareImage::LoadVerdict::TooShort, missing), missing + ": not found");
+    QCOMPARE(Flash::imageProblemText(FirmwareImage::LoadVerdict::TooShort, dir.path()),
+             QStringLiteral("the file is too short"));
+    QVERIFY(Flash::imageProblemText(FirmwareImage::LoadVerdict::Loaded, missing).isEmpty());
+}
+
+void TestFlashLogic::reportFileReplacesTheOld()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("report.json"));
+    QString why;
+    QVERIFY2(Flash::writeReportFile(path, "old", &why), qPrintable(why));
+    QVERIFY2(Flash::writeReportFile(path, "new", &why), qPrintable(why));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("new"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"report.json"}); // no temporary left
+    QVERIFY(!Flash::writeReportFile(dir.filePath(QStringLiteral("none/report.json")), "x", &why));
+    QVERIFY(!why.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestFlashLogic)

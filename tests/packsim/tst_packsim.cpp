@@ -204,7 +204,9 @@ void TestPackSim::violations_data()
     badSum[lastChecksumDigit] = badSum.at(lastChecksumDigit) == '0' ? '1' : '0';
     QTest::newRow("data frame with a wrong CHKSUM") << init + badSum << "CHKSUM";
     QTest::newRow("packet 1 before packet 0") << init + packet1 << "packet number 1, expected 0";
-    QTest::newRow("packet 0 twice") << init + packet0 + packet0 << "packet number 0, expected 1";
+    // A repeat of the packet just received is a retry (tst_packsim_line); going back further is not.
+    QTest::newRow("packet 0 after packet 1")
+        << init + packet0 + packet1 + packet0 << "packet number 0, expected 2";
     QTest::newRow("end counts 3 after 2 packets")
         << init + packet0 + packet1 + Codec::buildUpgradeEndFrame(3, "01020304") << "packet count 3, but 2";
 

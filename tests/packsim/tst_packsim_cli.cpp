@@ -144,6 +144,11 @@ void TestPackSimCli::badCommandLine_data()
     QTest::newRow("--link with --device")
         << QStringList{"--device", "/dev/null", "--link", "/tmp/x"} << "--link";
     QTest::newRow("--delay without value") << QStringList{"--delay"} << "delay";
+    QTest::newRow("--store bogus") << QStringList{"--store", "bogus"} << "--store is";
+    QTest::newRow("--replug-after-image 0")
+        << QStringList{"--replug-after-image", "0"} << "--replug-after-image";
+    QTest::newRow("replug and off") << QStringList{"--replug-after-image", "5", "--off-after-image", "5"}
+                                    << "exclude each other";
 }
 
 void TestPackSimCli::badCommandLine()

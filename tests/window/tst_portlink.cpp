@@ -5,7 +5,10 @@
 #include "packsimulator.h"
 #include "windowfixture.h"
 
+#include "portidentity.h"
+
 #include <QSignalSpy>
+#include <QTemporaryDir>
 
 #include <QSerialPortInfo>
 #include <QStatusBar>
@@ -252,22 +255,34 @@ void TestPortLink::reopenConnectsReadDataOnce()
 
 void TestPortLink::openFails_data()
 {
-    QTest::addColumn<bool>("busy");
-    QTest::newRow("missing device") << false;
-    QTest::newRow("device open elsewhere") << true;
+    QTest::addColumn<int>("held"); // 0: no device; 1: open elsewhere; 2: held elsewhere under a link
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing device") << 0 << "";
+    QTest::newRow("device open elsewhere") << 1 << "";
+    // Another program holds the device under another name (root passes the device's own
+    // exclusive mode): the device, not the name, is refused, and the window names the holder.
+    QTest::newRow("device held under a link") << 2 << "The port is in use by";
 }
 
 void TestPortLink::openFails()
 {
-    QFETCH(bool, busy);
+    QFETCH(int, held);
+    QFETCH(QString, reason);
     PtyPair pty;
     QVERIFY(pty.isOpen());
     QSerialPort other;
     QString device = QStringLiteral("/dev/quorvane-no-such-port");
-    if (busy) {
+    QTemporaryDir dir;
+    if (held > 0) {
         device = pty.slavePath();
         other.setPortName(device);
         QVERIFY2(other.open(QIODevice::ReadWrite), qPrintable(other.errorString()));
+    }
+    if (held == 2) {
+        QString why;
+        QVERIFY2(PortIdentity::lockOpenPort(other, &why), qPrintable(why));
+        device = dir.filePath(QStringLiteral("by-id-pack"));
+        QVERIFY(QFile::link(pty.slavePath(), device));
     }
 
     openOn(device);
@@ -280,6 +295,12 @@ void TestPortLink::openFails()
     QVERIFY(listsEnabled(*m_window, true));
     QVERIFY(pty.received().isEmpty());
     QVERIFY(m_answerer->seen().isEmpty());
+    if (!reason.isEmpty()) {
+        const QString message = m_window->statusBar()->currentMessage();
+        QVERIFY2(message.startsWith(QStringLiteral("Cannot open %1: ").arg(device)) &&
+                     message.contains(reason),
+                 qPrintable(message));
+    }
 }
 
 void TestPortLink::modemLineErrorsAreNoFailure()

@@ -12,6 +12,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QTime>
 
 #include <csignal>
 #include <cstdio>
@@ -61,6 +62,41 @@ bool readCount(const QCommandLineParser &parser, const QString &name, int minimu
                      .arg(parser.value(name));
         return false;
     }
+    return true;
+}
+
+// --store, --replug-after-image and --off-after-image.
+bool applyLineOptions(const QCommandLineParser &parser, PackSim::PackSimulator *pack, QString *error)
+{
+    PackSim::StoreMode store = PackSim::StoreMode::ByNumber;
+    if (!PackSim::PackSimulator::storeModeFromName(parser.value(QStringLiteral("store")), &store)) {
+        *error = QStringLiteral("--store is \"number\" or \"append\", not \"%1\"")
+                     .arg(parser.value(QStringLiteral("store")));
+        return false;
+    }
+    pack->setStoreMode(store);
+    int replugMs = 0;
+    int offMs = 0;
+    if (!readCount(parser, QStringLiteral("replug-after-image"), 1, &replugMs, error) ||
+        !readCount(parser, QStringLiteral("off-after-image"), 1, &offMs, error))
+        return false;
+    if (replugMs > 0 && offMs > 0) {
+        *error = QStringLiteral("--replug-after-image and --off-after-image exclude each other");
+        return false;
+    }
+    if (replugMs > 0)
+        pack->setAfterImage(PackSim::AfterImage::Replug, replugMs);
+    else if (offMs > 0)
+        pack->setAfterImage(PackSim::AfterImage::PowerCycle, offMs);
+    QObject::connect(pack, &PackSim::PackSimulator::adapterPulled, pack, [] {
+        std::fprintf(stderr, "%s quorvane-packsim: unplugged\n",
+                     qPrintable(QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz"))));
+    });
+    QObject::connect(pack, &PackSim::PackSimulator::pluggedIn, pack, [](const QString &path) {
+        std::fprintf(stderr, "%s quorvane-packsim: plugged in again: %s\n",
+                     qPrintable(QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz"))),
+                     qPrintable(path));
+    });
     return true;
 }
 
@@ -123,6 +159,18 @@ int main(int argc, char *argv[])
         {QStringLiteral("pace"),
          QStringLiteral("Answer no earlier than the command would have arrived at BAUD (10 bits a byte)."),
          QStringLiteral("BAUD")},
+        {QStringLiteral("store"),
+         QStringLiteral(
+             "Where a data packet goes: \"number\" (default; at its number, a repeat is harmless)\n"
+             "or \"append\" (after the ones before, a repeat corrupts the image)."),
+         QStringLiteral("MODE"), QStringLiteral("number")},
+        {QStringLiteral("replug-after-image"),
+         QStringLiteral("MS after answering an image's end command, unplug; plug back in (same --link)\n"
+                        "MS later: the next pack of a production line."),
+         QStringLiteral("MS")},
+        {QStringLiteral("off-after-image"),
+         QStringLiteral("MS after answering an image's end command, power off (the port stays) for MS."),
+         QStringLiteral("MS")},
     };
     parser.addOptions(options);
     if (!parser.parse(withOptionalValues(QCoreApplication::arguments())))
@@ -171,6 +219,8 @@ int main(int argc, char *argv[])
     pack.setEndReplyAfter(endAfter);
     pack.setPaceBaud(pace);
     pack.setImageOutputPath(parser.value(QStringLiteral("image-out")));
+    if (!applyLineOptions(parser, &pack, &error))
+        return usageError(error);
 
     const QString logPath = parser.value(QStringLiteral("frame-log"));
     if (!parser.isSet(QStringLiteral("no-log"))) {

@@ -33,6 +33,8 @@ ReceivedFrame recordOf(const ParsedFrame &frame, qint64 elapsedMs, bool wellForm
 
 void PackSimulator::onData(const QByteArray &bytes)
 {
+    if (!m_powered)
+        return; // a pack without power hears nothing
     m_parser.append(bytes, nowUs());
     for (;;) {
         ParsedFrame frame;
@@ -117,14 +119,17 @@ void PackSimulator::checkContent(const ParsedFrame &frame, int ordinal)
                           .arg(frame.word)
                           .arg(frame.info.size())
                           .arg(Quorvane::kPacketBytes));
-        if (frame.word != m_expectedPacket)
+        // A repeat of the packet just received is an updater's retry: counted, not a violation.
+        if (frame.word + 1 == m_expectedPacket && !m_packets.isEmpty())
+            ++m_repeatedPackets;
+        else if (frame.word != m_expectedPacket)
             violation(QStringLiteral("%1: packet number %2, expected %3")
                           .arg(which)
                           .arg(frame.word)
                           .arg(m_expectedPacket));
-        if (frame.word == 0 && !m_packets.isEmpty())
+        if (frame.word == 0 && !m_packets.isEmpty() && m_storeMode == StoreMode::ByNumber)
             m_packets.clear(); // a download started over without init
-        m_packets.insert(frame.word, frame.info);
+        m_packets.insert(m_storeMode == StoreMode::Append ? m_packets.size() : int(frame.word), frame.info);
         m_expectedPacket = frame.word + 1;
         break;
     case Kind::End:
@@ -161,6 +166,7 @@ void PackSimulator::finishImage(const ParsedFrame &frame)
         image.append(body);
     m_image = image;
     ++m_imagesCompleted;
+    m_imageAnswered = true;
     if (!m_imageOutputPath.isEmpty()) {
         QSaveFile file(m_imageOutputPath);
         if (file.open(QIODevice::WriteOnly) && file.write(image) == image.size() && file.commit()) {

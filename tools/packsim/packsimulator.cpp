@@ -37,7 +37,8 @@ const char PackSimulator::kDefaultVersionText[] = "BMS_V2.1.07_2026";
 
 PackSimulator::PackSimulator(QObject *parent)
     : QObject(parent), m_line(new SimLine(this)), m_replyTimer(new QTimer(this)),
-      m_trickleTimer(new QTimer(this)), m_versionText(QString::fromLatin1(kDefaultVersionText))
+      m_trickleTimer(new QTimer(this)), m_plugTimer(new QTimer(this)), m_powerTimer(new QTimer(this)),
+      m_versionText(QString::fromLatin1(kDefaultVersionText))
 {
     qRegisterMetaType<PackSim::Kind>("PackSim::Kind");
     m_clock.start();
@@ -48,6 +49,10 @@ PackSimulator::PackSimulator(QObject *parent)
     m_replyTimer->setTimerType(Qt::PreciseTimer);
     m_trickleTimer->setSingleShot(true);
     m_trickleTimer->setTimerType(Qt::PreciseTimer);
+    m_plugTimer->setSingleShot(true);
+    m_powerTimer->setSingleShot(true);
+    connect(m_plugTimer, &QTimer::timeout, this, &PackSimulator::plugIn);
+    connect(m_powerTimer, &QTimer::timeout, this, [this] { setPowered(true); });
     connect(m_replyTimer, &QTimer::timeout, this, &PackSimulator::sendDueReply);
     connect(m_trickleTimer, &QTimer::timeout, this, &PackSimulator::trickleNextByte);
     connect(m_line, &SimLine::dataReceived, this, &PackSimulator::onData);
@@ -71,22 +76,28 @@ bool PackSimulator::openPty(const QString &linkPath)
         m_error = m_line->errorString();
         return false;
     }
-    if (!linkPath.isEmpty()) {
-        const QFileInfo existing(linkPath);
-        if (existing.isSymLink()) {
-            QFile::remove(linkPath);
-        } else if (existing.exists()) {
-            m_error = QStringLiteral("%1 exists and is not a symlink; not replacing it").arg(linkPath);
-            m_line->close();
-            return false;
-        }
-        if (!QFile::link(m_line->peerPath(), linkPath)) {
-            m_error = QStringLiteral("cannot create the symlink %1 to %2").arg(linkPath, m_line->peerPath());
-            m_line->close();
-            return false;
-        }
-        m_linkPath = linkPath;
+    m_plugLinkPath = linkPath;
+    if (!linkPath.isEmpty() && !makeLink(linkPath)) {
+        m_line->close();
+        return false;
     }
+    return true;
+}
+
+bool PackSimulator::makeLink(const QString &linkPath)
+{
+    const QFileInfo existing(linkPath);
+    if (existing.isSymLink()) {
+        QFile::remove(linkPath);
+    } else if (existing.exists()) {
+        m_error = QStringLiteral("%1 exists and is not a symlink; not replacing it").arg(linkPath);
+        return false;
+    }
+    if (!QFile::link(m_line->peerPath(), linkPath)) {
+        m_error = QStringLiteral("cannot create the symlink %1 to %2").arg(linkPath, m_line->peerPath());
+        return false;
+    }
+    m_linkPath = linkPath;
     return true;
 }
 
@@ -122,6 +133,7 @@ void PackSimulator::removeLink()
 
 void PackSimulator::close()
 {
+    m_plugTimer->stop();
     m_replyTimer->stop();
     m_trickleTimer->stop();
     m_pending.clear();
@@ -302,6 +314,7 @@ void PackSimulator::sendDueReply()
     m_line->write(reply.frame);
     ++m_repliesSent;
     emit replySent(reply.kind, reply.frame);
+    afterReply(reply.kind);
     scheduleNextReply();
 }
 
@@ -318,6 +331,7 @@ void PackSimulator::trickleNextByte()
     m_trickleActive = false;
     ++m_repliesSent;
     emit replySent(m_trickling.kind, m_trickling.frame.mid(m_trickling.noise.size()));
+    afterReply(m_trickling.kind);
     scheduleNextReply();
 }
 
@@ -381,6 +395,8 @@ void PackSimulator::resetCounters()
     m_received.clear();
     m_imagesCompleted = 0;
     m_imageBytesWritten = 0;
+    m_repeatedPackets = 0;
+    m_plugIns = 0;
 }
 
 } // namespace PackSim

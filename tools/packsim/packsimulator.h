@@ -43,6 +43,19 @@
 //   setPaceBaud(baud)                       answer no earlier than the command would have finished
 //                                           arriving at baud (10 bits a byte, commands back to back)
 // Delay adds to pacing. Silence wins over every other fault.
+//
+// Packs coming and going (the production line):
+//   unplug() / plugIn()                     the line goes away (as pullAdapter) / a new pty appears
+//                                           under the same link name, as a pack re-plugged
+//   replug(absentMs)                        both, absentMs apart
+//   setPowered(false) / powerCycle(offMs)   the port stays but the pack hears and says nothing
+//   setAfterImage(what, ms)                 ms after answering an image's end command, replug or
+//                                           power-cycle for ms: the next pack of a line
+// Repeated data packets (an updater that re-sends a packet whose acknowledgement was lost):
+//   setStoreMode(StoreMode::ByNumber)       the default: a packet goes where its number says, so a
+//                                           repeat is harmless
+//   setStoreMode(StoreMode::Append)         each packet is appended: a repeat corrupts the image
+// A repeat of the packet just received is counted (repeatedPackets()), not a violation.
 #pragma once
 
 #include "commandparser.h"
@@ -64,6 +77,21 @@ class QTimer;
 namespace PackSim {
 
 class SimLine;
+
+// Where the pack puts a data packet.
+enum class StoreMode
+{
+    ByNumber, // at the position its number gives
+    Append,   // after the packets before it, whatever its number
+};
+
+// What the pack does once it has answered an image's end command.
+enum class AfterImage
+{
+    Stay,
+    Replug,     // the line goes away and comes back under the same link name
+    PowerCycle, // the pack goes silent, then answers again
+};
 
 // Every frame cut from the line, accepted or not.
 struct ReceivedFrame
@@ -103,6 +131,20 @@ public:
     void pullAdapter();
     // Same as pullAdapter() without the signal.
     void close();
+    // The pack is unplugged: as pullAdapter(), but plugIn() brings a new line back under the link
+    // name openPty() was given. replug() does both, absentMs apart. plugIn() emits pluggedIn().
+    void unplug();
+    bool plugIn();
+    void replug(int absentMs);
+    // Off: the port stays, the pack takes nothing in and answers nothing (pending answers dropped).
+    void setPowered(bool on);
+    bool powered() const { return m_powered; }
+    void powerCycle(int offMs);
+    void setAfterImage(AfterImage what, int ms);
+    void setStoreMode(StoreMode mode) { m_storeMode = mode; }
+    StoreMode storeMode() const { return m_storeMode; }
+    // "number" or "append"; false for anything else.
+    static bool storeModeFromName(const QString &name, StoreMode *mode);
 
     // --- what the pack says --------------------------------------------------------------------
     // At most 2047 UTF-8 bytes (INFO carries two characters a byte); false and unchanged otherwise.
@@ -152,6 +194,8 @@ public:
     QList<ReceivedFrame> receivedFrames() const { return m_received; }
     qint64 discardedBytes() const { return m_parser.discardedBytes(); }
     int packetsReceived() const { return m_packets.size(); }
+    int repeatedPackets() const { return m_repeatedPackets; }
+    int plugIns() const { return m_plugIns; }
     QByteArray image() const { return m_image; }
     int imagesWritten() const { return m_imagesCompleted; }
     qint64 imageBytesWritten() const { return m_imageBytesWritten; }
@@ -166,6 +210,7 @@ signals:
     void imageCompleted(const QByteArray &image);
     void imageFileError(const QString &message);
     void adapterPulled();
+    void pluggedIn(const QString &slavePath);
     void lineFailed(const QString &message);
 
 private:
@@ -190,6 +235,8 @@ private:
     void violation(const QString &message);
     void logFrame(const char *direction, Kind kind, const QByteArray &bytes, const QString &note = QString());
     void removeLink();
+    bool makeLink(const QString &linkPath);
+    void afterReply(Kind kind);
     qint64 nowUs() const { return m_clock.nsecsElapsed() / 1000; }
 
     SimLine *m_line;
@@ -199,6 +246,16 @@ private:
     QTimer *m_trickleTimer;
     QString m_error;
     QString m_linkPath;
+    QString m_plugLinkPath; // the link plugIn() brings back
+    QTimer *m_plugTimer;
+    QTimer *m_powerTimer;
+    bool m_powered = true;
+    AfterImage m_afterImage = AfterImage::Stay;
+    int m_afterImageMs = 0;
+    bool m_imageAnswered = false; // an image was completed and its end command not yet answered
+    int m_plugIns = 0;
+    StoreMode m_storeMode = StoreMode::ByNumber;
+    int m_repeatedPackets = 0;
 
     QString m_versionText;
     QByteArray m_testRecord;

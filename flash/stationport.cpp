@@ -1,0 +1,253 @@
+#include "stationport.h"
+
+#include "constants.h"
+#include "exchange.h"
+#include "firmwarechoice.h"
+#include "options.h"
+#include "portidentity.h"
+#include "portpresence.h"
+
+#include <QDir>
+
+namespace Flash {
+
+StationPort::StationPort(const QString &port, const StationSettings &settings, QObject *parent)
+    : QObject(parent), m_port(port), m_settings(settings), m_exchange(new Download::Exchange(this))
+{
+    m_presenceTimer.setInterval(Quorvane::kStationPresenceMs);
+    m_queryTimer.setInterval(Quorvane::kStationQueryMs);
+    m_stillThereTimer.setSingleShot(true);
+    m_stillThereTimer.setInterval(Quorvane::kStationStillThereMs);
+    m_goneTimer.setSingleShot(true);
+    m_goneTimer.setInterval(Quorvane::kStationGoneMs);
+    connect(&m_goneTimer, &QTimer::timeout, this, &StationPort::packLeft);
+    connect(&m_presenceTimer, &QTimer::timeout, this, &StationPort::lookForDevice);
+    connect(&m_queryTimer, &QTimer::timeout, this, [this] {
+        if (m_exchange->isOpen()) {
+            m_exchange->queryVersion();
+        } else {
+            tryOpen(); // it could not be opened: again, at the pace of the queries
+        }
+    });
+    connect(&m_stillThereTimer, &QTimer::timeout, m_exchange, &Download::Exchange::queryVersion);
+    connect(m_exchange, &Download::Exchange::versionReported, this, &StationPort::onVersion);
+    connect(m_exchange, &Download::Exchange::portLost, this, &StationPort::onPortLost);
+    connect(m_exchange, &Download::Exchange::finished, this, &StationPort::onFinished);
+    connect(m_exchange, &Download::Exchange::progressChanged, this, &StationPort::changed);
+    m_exchange->setStallTimeoutMs(settings.stallTimeoutS * 1000);
+    m_exchange->setRetries(settings.retries);
+    m_exchange->setRecordFile(settings.recordFile);
+}
+
+StationPort::~StationPort() = default;
+
+void StationPort::start()
+{
+    toWaiting(true);
+}
+
+StationRow StationPort::row() const
+{
+    StationRow row;
+    row.port = m_port;
+    row.phase = m_phase;
+    row.outcome = m_lastOutcome;
+    row.acknowledged = m_exchange->state().totals.packetsAcknowledged;
+    row.total = m_total;
+    return row;
+}
+
+// No flood for a port that is not there: only its device file is looked at, and opened once seen.
+void StationPort::lookForDevice()
+{
+    if (SerialPresence::portStillPresent(m_port)) {
+        m_presenceTimer.stop();
+        m_queryTimer.start();
+        tryOpen();
+    }
+}
+
+void StationPort::tryOpen()
+{
+    if (!m_exchange->open(m_port, m_settings.baud)) {
+        const QString why =
+            PortIdentity::refusalText(m_port, m_exchange->openErrorCode(), m_exchange->openError());
+        if (why != m_openError) {
+            m_openError = why;
+            emit notice(QStringLiteral("%1: cannot open: %2; trying again every %3 s")
+                            .arg(m_port, m_openError)
+                            .arg(Quorvane::kStationQueryMs / 1000));
+        }
+        if (!SerialPresence::portStillPresent(m_port)) {
+            toWaiting(true);
+        }
+        return;
+    }
+    m_openError.clear();
+    m_exchange->queryVersion();
+}
+
+void StationPort::onVersion(const QString &version)
+{
+    switch (m_phase) {
+    case StationPhase::Waiting:
+        m_queryTimer.stop();
+        if (m_stopping) {
+            stopNow();
+            return;
+        }
+        flash(version);
+        return;
+    case StationPhase::Leaving:
+        m_goneTimer.start();
+        m_stillThereTimer.start(); // still there: ask again in a moment
+        return;
+    case StationPhase::Flashing:
+    case StationPhase::Stopped:
+        return;
+    }
+}
+
+// No version reply for kStationGoneMs: the pack was taken away (or switched off) at the far end.
+void StationPort::packLeft()
+{
+    if (m_phase == StationPhase::Leaving) {
+        toWaiting(false);
+    }
+}
+
+void StationPort::onPortLost()
+{
+    m_exchange->closePort();
+    if (m_phase == StationPhase::Flashing) {
+        return; // the download ends through finished()
+    }
+    if (m_phase != StationPhase::Stopped) {
+        toWaiting(true);
+    }
+}
+
+void StationPort::flash(const QString &version)
+{
+    m_version = version;
+    const FirmwareChoice choice = chooseFirmware(firmwareFiles(m_settings.firmwareDir), version);
+    const QString problem = choiceProblem(choice, version);
+    if (!problem.isEmpty()) {
+        notFlashed(version, QString(), problem);
+        return;
+    }
+    FirmwareImage::Image image;
+    const QString why = imageProblemText(FirmwareImage::load(choice.path, &image), choice.path);
+    if (!why.isEmpty()) {
+        notFlashed(version, choice.path, why);
+        return;
+    }
+    m_exchange->setImage(image, choice.path);
+    m_total = image.packets;
+    m_phase = StationPhase::Flashing;
+    m_exchange->start();
+    emit changed();
+}
+
+void StationPort::notFlashed(const QString &version, const QString &file, const QString &why)
+{
+    PortResult result;
+    result.record.port = m_port;
+    result.record.packVersion = version;
+    result.record.file = QDir::toNativeSeparators(file);
+    result.record.outcome = notFlashedOutcome();
+    result.record.started = result.record.ended = QDateTime::currentDateTime();
+    result.exitCode = kExitImageRefused;
+    result.failure = why;
+    emit packDone(result);
+    toLeaving(notFlashedOutcome());
+}
+
+void StationPort::onFinished(const Download::Record &record, const QString &recordError)
+{
+    if (m_phase != StationPhase::Flashing) {
+        return;
+    }
+    PortResult result;
+    result.record = record;
+    result.exitCode = exitCodeForOutcome(result.record.outcome);
+    result.failure =
+        outcomeAdvice(result.record.outcome, m_exchange->state().packet, m_settings.stallTimeoutS);
+    if (!recordError.isEmpty()) {
+        emit notice(QStringLiteral("%1: record not written: %2").arg(m_port, recordError));
+    }
+    m_exchange->clearImage();
+    emit packDone(result);
+    if (m_stopping) {
+        stopNow();
+    } else if (!m_exchange->isOpen()) {
+        toWaiting(true);
+    } else {
+        toLeaving(record.outcome);
+    }
+}
+
+void StationPort::toWaiting(bool portGone)
+{
+    if (m_stopping) {
+        stopNow();
+        return;
+    }
+    m_stillThereTimer.stop();
+    m_goneTimer.stop();
+    m_phase = StationPhase::Waiting;
+    if (portGone) {
+        m_exchange->closePort();
+        m_queryTimer.stop();
+        m_presenceTimer.start();
+        lookForDevice();
+    } else {
+        m_queryTimer.start();
+        m_exchange->queryVersion();
+    }
+    emit changed();
+}
+
+void StationPort::toLeaving(const QString &outcome)
+{
+    m_lastOutcome = outcome;
+    m_phase = StationPhase::Leaving;
+    m_goneTimer.start();
+    m_exchange->queryVersion();
+    emit changed();
+}
+
+void StationPort::stopTakingPacks()
+{
+    m_stopping = true;
+    if (m_phase != StationPhase::Flashing) {
+        stopNow();
+    }
+}
+
+void StationPort::interrupt()
+{
+    m_stopping = true;
+    if (m_phase == StationPhase::Flashing) {
+        m_exchange->shutdown(); // ends the download (interrupted): finished() follows
+    } else {
+        stopNow();
+    }
+}
+
+void StationPort::stopNow()
+{
+    if (m_phase == StationPhase::Stopped) {
+        return;
+    }
+    m_presenceTimer.stop();
+    m_queryTimer.stop();
+    m_stillThereTimer.stop();
+    m_goneTimer.stop();
+    m_exchange->closePort();
+    m_phase = StationPhase::Stopped;
+    emit changed();
+    emit stoppedNow();
+}
+
+} // namespace Flash

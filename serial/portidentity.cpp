@@ -1,0 +1,112 @@
+#include "portidentity.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSerialPort>
+
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <cstring>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
+namespace PortIdentity {
+
+QString systemLocation(const QString &portName)
+{
+#ifdef Q_OS_WIN
+    QString name = portName;
+    if (name.startsWith(QLatin1String("\\\\.\\"))) {
+        name.remove(0, 4);
+    }
+    return name.toUpper();
+#else
+    if (portName.isEmpty()) {
+        return QString();
+    }
+    return QDir::cleanPath(portName.contains(QLatin1Char('/')) ? portName
+                                                               : QStringLiteral("/dev/") + portName);
+#endif
+}
+
+QString canonicalPath(const QString &portName)
+{
+    const QString location = systemLocation(portName);
+#ifndef Q_OS_WIN
+    const QString resolved = QFileInfo(location).canonicalFilePath();
+    if (!resolved.isEmpty()) {
+        return resolved;
+    }
+#endif
+    return location;
+}
+
+bool findSameDevice(const QStringList &canonicalPaths, int *first, int *second)
+{
+    for (int i = 0; i < canonicalPaths.size(); ++i) {
+        const int j = canonicalPaths.indexOf(canonicalPaths.at(i), i + 1);
+        if (j > i) {
+            *first = i;
+            *second = j;
+            return true;
+        }
+    }
+    return false;
+}
+
+QString inUseText()
+{
+    return QStringLiteral("in use by another program");
+}
+
+bool mayOpen(const QString &devicePath)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(devicePath)
+    return true;
+#else
+    return ::access(QFile::encodeName(devicePath).constData(), R_OK | W_OK) == 0;
+#endif
+}
+
+QString refusalText(const QString &portName, QSerialPort::SerialPortError error, const QString &systemText)
+{
+    if (error == QSerialPort::PermissionError && mayOpen(canonicalPath(portName))) {
+        return inUseText();
+    }
+    return systemText;
+}
+
+bool lockHandle(long long handle, QString *error)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(handle)
+    Q_UNUSED(error)
+    return true;
+#else
+    int result = 0;
+    do {
+        result = ::flock(static_cast<int>(handle), LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    if (result == 0) {
+        return true;
+    }
+    *error = errno == EWOULDBLOCK ? inUseText() : QString::fromLocal8Bit(std::strerror(errno));
+    return false;
+#endif
+}
+
+bool lockOpenPort(QSerialPort &port, QString *error)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(port)
+    Q_UNUSED(error)
+    return true;
+#else
+    return lockHandle(static_cast<long long>(port.handle()), error);
+#endif
+}
+
+} // namespace PortIdentity

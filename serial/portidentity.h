@@ -1,0 +1,44 @@
+// Which device a port name means, and holding that device for this program alone. One pack can be
+// reached under two names (a /dev/serial/by-id/… link and the /dev/ttyUSB0 it points to): ports
+// are compared by their canonical path, and an open port takes an exclusive advisory lock on its
+// device, which a second program (root or not) is refused.
+#pragma once
+
+#include <QSerialPort>
+#include <QString>
+#include <QStringList>
+
+namespace PortIdentity {
+
+// The device file of a port name: "ttyUSB0" means "/dev/ttyUSB0", a path stays as given (cleaned).
+// On Windows "COM5", "com5" and "\\.\COM5" all mean "COM5".
+QString systemLocation(const QString &portName);
+
+// The device behind a port name, every symbolic link resolved. A name whose file does not exist
+// resolves to its systemLocation().
+QString canonicalPath(const QString &portName);
+
+// Whether two entries of canonicalPaths are the same device: sets *first and *second (indices,
+// first < second) of the first such pair.
+bool findSameDevice(const QStringList &canonicalPaths, int *first, int *second);
+
+// "in use by another program"
+QString inUseText();
+
+// Whether this program has the right to open the device (read and write). A device it may open
+// but that refuses it (a lock held, an exclusive open) is in use by another program. Windows
+// keeps no such rights on serial ports: true there.
+bool mayOpen(const QString &devicePath);
+
+// Why a port could not be opened, for a line of text: inUseText() when the device refused a
+// program that may open it (PermissionError, as Qt reports a held lock and the exclusive open),
+// otherwise the system's text.
+QString refusalText(const QString &portName, QSerialPort::SerialPortError error, const QString &systemText);
+
+// Takes the exclusive advisory lock on the device open under handle (flock(LOCK_EX | LOCK_NB) on
+// Linux; Windows opens a port exclusively already). The lock lasts until the handle is closed.
+// False with *error set to inUseText() when another open holds it, or to the system's reason.
+bool lockHandle(long long handle, QString *error);
+bool lockOpenPort(QSerialPort &port, QString *error);
+
+} // namespace PortIdentity

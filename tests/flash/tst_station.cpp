@@ -1,0 +1,274 @@
+// quorvane-flash --station as a line runs it: the real program against pack simulators on
+// pseudo-terminals that are plugged in, flashed, unplugged and plugged in again.
+#include "packsimulator.h"
+#include "testfirmware.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <memory>
+#include <vector>
+
+using PackSim::Kind;
+using PackSim::PackSimulator;
+
+namespace {
+
+constexpr qint64 kImageBytes = 32768;
+const char kVersionA[] = "BMS_V2.1.07_2026";
+const char kVersionB[] = "BMS_V3.0.00_2027";
+
+// A pack on a line: its simulator, plugged under a link, and how many images it received exactly.
+struct Line
+{
+    std::unique_ptr<PackSimulator> pack;
+    QString link;
+    QByteArray expected;
+    int exact = 0;
+    int wrong = 0;
+};
+
+} // namespace
+
+class TestStation : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void fourPortsThreePacksEach();
+    void poweredOffPackHasLeft();
+    void firmwareNotChosen_data();
+    void firmwareNotChosen();
+    void ctrlC_data();
+    void ctrlC();
+
+private:
+    // A pack reporting version, behind the link m_dir/name, unplugged until plugIn(); after
+    // `packs` images it stays where it is.
+    std::unique_ptr<Line> newLine(const QString &name, const char *version, int packs);
+    void writeFirmware(const QString &relative, quint32 seed);
+    bool startStation(const std::vector<std::unique_ptr<Line>> &lines, const QStringList &extra = {});
+    bool waitForOutput(const QString &text, int timeoutMs = 15000);
+    int stopStation(int interrupts = 1);
+    QJsonArray report() const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QProcess> m_station;
+    QString m_out;
+};
+
+void TestStation::init()
+{
+    qRegisterMetaType<QProcess::ExitStatus>();
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    writeFirmware(QStringLiteral("fw/%1/bms.bin").arg(QLatin1String(kVersionA)), 1);
+    writeFirmware(QStringLiteral("fw/%1/bms.bin").arg(QLatin1String(kVersionB)), 2);
+    m_out.clear();
+}
+
+void TestStation::cleanup()
+{
+    if (m_station && m_station->state() != QProcess::NotRunning) {
+        m_station->kill();
+        m_station->waitForFinished();
+    }
+    m_station.reset();
+}
+
+void TestStation::writeFirmware(const QString &relative, quint32 seed)
+{
+    const QString path = m_dir->filePath(relative);
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    QVERIFY(PackSim::writeFirmwareFile(path, kImageBytes, seed));
+}
+
+std::unique_ptr<Line> TestStation::newLine(const QString &name, const char *version, int packs)
+{
+    auto line = std::make_unique<Line>();
+    line->pack = std::make_unique<PackSimulator>();
+    line->pack->setReportViolationsOnStderr(false);
+    line->pack->setVersionText(QLatin1String(version));
+    line->link = m_dir->filePath(name);
+    line->expected = PackSim::expectedImage(
+        PackSim::firmwareBytes(kImageBytes, QLatin1String(version) == QLatin1String(kVersionA) ? 1 : 2));
+    if (!line->pack->openPty(line->link)) {
+        return nullptr;
+    }
+    line->pack->unplug();
+    Line *l = line.get();
+    connect(l->pack.get(), &PackSimulator::imageCompleted, this, [l, packs](const QByteArray &image) {
+        ++(image == l->expected ? l->exact : l->wrong);
+        if (l->exact + l->wrong == packs) {
+            l->pack->setAfterImage(PackSim::AfterImage::Stay, 0);
+        }
+    });
+    return line;
+}
+
+bool TestStation::startStation(const std::vector<std::unique_ptr<Line>> &lines, const QStringList &extra)
+{
+    QStringList arguments{
+        QStringLiteral("--station"),        QStringLiteral("--firmware-dir"),  m_dir->filePath("fw"),
+        QStringLiteral("--json"),           m_dir->filePath("report.json"),    QStringLiteral("--record"),
+        m_dir->filePath("downloads.jsonl"), QStringLiteral("--stall-timeout"), QStringLiteral("2")};
+    for (const auto &line : lines) {
+        arguments << QStringLiteral("--port") << line->link;
+    }
+    m_station = std::make_unique<QProcess>();
+    m_station->setProcessChannelMode(QProcess::MergedChannels);
+    connect(m_station.get(), &QProcess::readyRead, this,
+            [this] { m_out += QString::fromUtf8(m_station->readAll()); });
+    m_station->start(QStringLiteral(QUORVANE_FLASH_EXE), arguments + extra);
+    return m_station->waitForStarted() && waitForOutput(QStringLiteral("station: "));
+}
+
+bool TestStation::waitForOutput(const QString &text, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!m_out.contains(text) && clock.elapsed() < timeoutMs) {
+        QTest::qWait(20);
+    }
+    return m_out.contains(text);
+}
+
+int TestStation::stopStation(int interrupts)
+{
+    QSignalSpy finished(m_station.get(), qOverload<int, QProcess::ExitStatus>(&QProcess::finished));
+    for (int i = 0; i < interrupts; ++i) {
+        ::kill(static_cast<pid_t>(m_station->processId()), SIGINT);
+        QTest::qWait(100);
+    }
+    if (m_station->state() != QProcess::NotRunning && !finished.wait(30000)) {
+        return -1;
+    }
+    m_out += QString::fromUtf8(m_station->readAll());
+    return m_station->exitStatus() == QProcess::NormalExit ? m_station->exitCode() : -1;
+}
+
+QJsonArray TestStation::report() const
+{
+    QFile file(m_dir->filePath(QStringLiteral("report.json")));
+    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).array() : QJsonArray();
+}
+
+// Four ports, three packs each, plugged in after the station started: plug, flash, unplug, plug
+// the next. Every image byte for byte, a result line and a report entry per pack.
+void TestStation::fourPortsThreePacksEach()
+{
+    std::vector<std::unique_ptr<Line>> lines;
+    for (int i = 0; i < 4; ++i) {
+        lines.push_back(newLine(QStringLiteral("ttyPACK%1").arg(i + 1), i < 2 ? kVersionA : kVersionB, 3));
+        QVERIFY(lines.back());
+        lines.back()->pack->setAfterImage(PackSim::AfterImage::Replug, 200);
+    }
+    QVERIFY2(startStation(lines), qPrintable(m_out));
+    for (auto &line : lines) {
+        QVERIFY(line->pack->plugIn());
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(
+        std::all_of(lines.begin(), lines.end(), [](const auto &l) { return l->exact + l->wrong == 3; }),
+        40000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_out.count(QRegularExpression(QStringLiteral("  confirmed  \\d+\\.\\d s"))),
+                              12, 5000);
+    QCOMPARE(stopStation(), 0);
+    for (const auto &line : lines) {
+        QCOMPARE(line->exact, 3);
+        QCOMPARE(line->pack->violationCount(), 0);
+    }
+    QVERIFY2(m_out.contains(QRegularExpression(QStringLiteral("confirmed +12\\n"))), qPrintable(m_out));
+    QCOMPARE(report().size(), 12);
+    QFile record(m_dir->filePath(QStringLiteral("downloads.jsonl")));
+    QVERIFY(record.open(QIODevice::ReadOnly));
+    QCOMPARE(record.readAll().count('\n'), 12);
+}
+
+// The pack is switched off while the port stays: no answer for 3 s means it has left, and the
+// pack answering again is the next one.
+void TestStation::poweredOffPackHasLeft()
+{
+    std::vector<std::unique_ptr<Line>> lines;
+    lines.push_back(newLine(QStringLiteral("ttyPACK1"), kVersionA, 2));
+    QVERIFY(lines.back());
+    lines.back()->pack->setAfterImage(PackSim::AfterImage::PowerCycle, 3500);
+    QVERIFY(lines.back()->pack->plugIn());
+    QVERIFY2(startStation(lines), qPrintable(m_out));
+    QTRY_VERIFY_WITH_TIMEOUT(lines.back()->exact == 2, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_out.count(QStringLiteral("  confirmed  ")), 2, 5000);
+    QCOMPARE(stopStation(), 0);
+    QCOMPARE(lines.back()->pack->plugIns(), 1); // the port stayed all along
+}
+
+void TestStation::firmwareNotChosen_data()
+{
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("no firmware")
+        << "BMS_V9.9.99_2030"
+        << "no firmware for version BMS_V9.9.99_2030: no file path holds \"BMS_V9.9.99_\"; nothing flashed";
+    QTest::newRow("two") << "BMS_V1.0.00_2020"
+                         << "2 firmware files for version BMS_V1.0.00_2020: "
+                            "FW/a/BMS_V1.0.00_2020.bin, FW/b/BMS_V1.0.00_2020.bin; nothing flashed";
+}
+
+void TestStation::firmwareNotChosen()
+{
+    QFETCH(QString, version);
+    QFETCH(QString, line);
+    writeFirmware(QStringLiteral("fw/a/BMS_V1.0.00_2020.bin"), 3);
+    writeFirmware(QStringLiteral("fw/b/BMS_V1.0.00_2020.bin"), 4);
+    const QByteArray text = version.toLatin1();
+    std::vector<std::unique_ptr<Line>> lines;
+    lines.push_back(newLine(QStringLiteral("ttyPACK1"), text.constData(), 1));
+    QVERIFY(lines.back() && lines.back()->pack->plugIn());
+    QVERIFY2(startStation(lines), qPrintable(m_out));
+    QVERIFY2(waitForOutput(line.replace(QLatin1String("FW"), m_dir->filePath("fw"))), qPrintable(m_out));
+    QVERIFY(waitForOutput(QStringLiteral("  not_flashed  ")));
+    QCOMPARE(stopStation(), 0); // nothing flashed, nothing failed
+    QCOMPARE(lines.back()->pack->commandCount(Kind::Init), 0);
+    QCOMPARE(report().first().toObject().value("outcome").toString(), QStringLiteral("not_flashed"));
+}
+
+void TestStation::ctrlC_data()
+{
+    QTest::addColumn<int>("interrupts");
+    QTest::addColumn<int>("code");
+    QTest::newRow("first: the download finishes") << 1 << 0;
+    QTest::newRow("second: it is interrupted") << 2 << 130;
+}
+
+void TestStation::ctrlC()
+{
+    QFETCH(int, interrupts);
+    QFETCH(int, code);
+    std::vector<std::unique_ptr<Line>> lines;
+    lines.push_back(newLine(QStringLiteral("ttyPACK1"), kVersionA, 1));
+    QVERIFY(lines.back() && lines.back()->pack->plugIn());
+    lines.back()->pack->setPaceBaud(230400); // about 0.2 s a packet
+    QVERIFY2(startStation(lines), qPrintable(m_out));
+    QTRY_VERIFY_WITH_TIMEOUT(lines.back()->pack->commandCount(Kind::Data) >= 2, 10000);
+    QCOMPARE(stopStation(interrupts), code);
+    QVERIFY(m_out.contains(QLatin1String("stopping: no new packs")));
+    if (code == 0) {
+        QCOMPARE(lines.back()->exact, 1);
+        QVERIFY(m_out.contains(QLatin1String("  confirmed  ")));
+    } else {
+        QCOMPARE(lines.back()->pack->commandCount(Kind::End), 0);
+        QVERIFY(m_out.contains(QLatin1String("  interrupted  ")));
+    }
+    QCOMPARE(report().size(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestStation)
+#include "tst_station.moc"

@@ -1,0 +1,195 @@
+// The station's command line, its choice of firmware and what it prints, without a port.
+#include "firmwarechoice.h"
+#include "options.h"
+#include "stationview.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestStationLogic : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parse_data();
+    void parse();
+    void choice_data();
+    void choice();
+    void rows_data();
+    void rows();
+    void summaryAndExitCode();
+};
+
+void TestStationLogic::parse_data()
+{
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<QString>("error");  // empty: accepted
+    QTest::addColumn<QString>("parsed"); // ports allPorts dir retries
+    QTest::newRow("two ports") << "--station --firmware-dir fw --port A --port B"
+                               << ""
+                               << "A,B 0 fw 0";
+    QTest::newRow("all ports, retries") << "--station --firmware-dir fw --all-ports --retries 3"
+                                        << ""
+                                        << " 1 fw 3";
+    QTest::newRow("retries without station") << "--port A --retries 2 fw.bin"
+                                             << ""
+                                             << "A 0  2";
+    QTest::newRow("no folder") << "--station --port A"
+                               << "--station needs --firmware-dir DIR"
+                               << "";
+    QTest::newRow("no port") << "--station --firmware-dir fw"
+                             << "--station needs --port DEV (one or more) or --all-ports"
+                             << "";
+    QTest::newRow("ports and all ports") << "--station --firmware-dir fw --all-ports --port A"
+                                         << "--station needs --port DEV (one or more) or --all-ports"
+                                         << "";
+    QTest::newRow("a file as well") << "--station --firmware-dir fw --port A fw.bin"
+                                    << "--station takes its firmware from --firmware-dir, not from 'fw.bin'"
+                                    << "";
+    QTest::newRow("report on stdout") << "--station --firmware-dir fw --port A --json -"
+                                      << "--station writes its report to a file, not to standard output"
+                                      << "";
+    QTest::newRow("unverified") << "--station --firmware-dir fw --port A --unverified"
+                                << "--station goes without --list-ports, --read-version and --unverified"
+                                << "";
+    QTest::newRow("folder without station") << "--port A --firmware-dir fw fw.bin"
+                                            << "--firmware-dir and --all-ports go with --station"
+                                            << "";
+    QTest::newRow("negative retries") << "--port A --retries -1 fw.bin"
+                                      << "--retries must be a whole number from 0 to 10, not '-1'"
+                                      << "";
+    QTest::newRow("too many retries") << "--port A --retries 11 fw.bin"
+                                      << "--retries must be a whole number from 0 to 10, not '11'"
+                                      << "";
+}
+
+void TestStationLogic::parse()
+{
+    QFETCH(QString, arguments);
+    QFETCH(QString, error);
+    QFETCH(QString, parsed);
+    Flash::Options o;
+    QString why;
+    const bool ok = Flash::parseOptions(QStringList{QStringLiteral("quorvane-flash")} +
+                                            arguments.split(QLatin1Char(' '), Qt::SkipEmptyParts),
+                                        &o, &why);
+    QCOMPARE(why, error);
+    QCOMPARE(ok, error.isEmpty());
+    if (ok) {
+        QCOMPARE(QStringLiteral("%1 %2 %3 %4")
+                     .arg(o.ports.join(QLatin1Char(',')))
+                     .arg(o.allPorts ? 1 : 0)
+                     .arg(o.firmwareDir)
+                     .arg(o.retries),
+                 parsed);
+        QCOMPARE(o.mode == Flash::Options::Mode::Station, arguments.startsWith(QLatin1String("--station")));
+    }
+}
+
+void TestStationLogic::choice_data()
+{
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<QString>("path");    // chosen, below the folder; empty: none
+    QTest::addColumn<QString>("problem"); // what the line says, below the folder's path
+    QTest::newRow("one match") << "BMS_V2.1.07_2026"
+                               << "BMS_V2.1.07_2026/bms.bin"
+                               << "";
+    QTest::newRow("first 12 characters") << "BMS_V3.0.01_later"
+                                         << "v3/BMS_V3.0.01_fw.sorrel"
+                                         << "";
+    QTest::newRow("none") << "BMS_V9.9.99_2030"
+                          << ""
+                          << "no firmware for version BMS_V9.9.99_2030: no file path holds \"BMS_V9.9.99_\"; "
+                             "nothing flashed";
+    QTest::newRow("two") << "BMS_V1.0.00_2020"
+                         << ""
+                         << "2 firmware files for version BMS_V1.0.00_2020: "
+                            "DIR/a/BMS_V1.0.00_2020.bin, DIR/b/BMS_V1.0.00_2020.bin; nothing flashed";
+    QTest::newRow("slash") << "/"
+                           << ""
+                           << "the pack reports no usable version (\"/\"); nothing flashed";
+    QTest::newRow("empty") << ""
+                           << ""
+                           << "the pack reports no usable version (\"\"); nothing flashed";
+}
+
+void TestStationLogic::choice()
+{
+    QFETCH(QString, version);
+    QFETCH(QString, path);
+    QFETCH(QString, problem);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    for (const char *file : {"BMS_V2.1.07_2026/bms.bin", "v3/BMS_V3.0.01_fw.sorrel", "a/BMS_V1.0.00_2020.bin",
+                             "b/BMS_V1.0.00_2020.bin", "BMS_V9.9.99_2030/notes.txt"}) {
+        const QString at = dir.filePath(QLatin1String(file));
+        QVERIFY(QDir().mkpath(QFileInfo(at).path()));
+        QFile f(at);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    const QStringList files = Flash::firmwareFiles(dir.path());
+    QCOMPARE(files.size(), 4); // notes.txt is no firmware
+    const Flash::FirmwareChoice choice = Flash::chooseFirmware(files, version);
+    QCOMPARE(choice.path, path.isEmpty() ? QString() : dir.filePath(path));
+    QCOMPARE(Flash::choiceProblem(choice, version), QString(problem).replace("DIR", dir.path()));
+}
+
+void TestStationLogic::rows_data()
+{
+    QTest::addColumn<int>("phase");
+    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("waiting") << int(Flash::StationPhase::Waiting) << ""
+                             << "P1    waiting";
+    QTest::newRow("flashing") << int(Flash::StationPhase::Flashing) << ""
+                              << "P1    flashing 12/48";
+    QTest::newRow("done") << int(Flash::StationPhase::Leaving) << "stalled"
+                          << "P1    done (stalled); remove pack";
+    QTest::newRow("not flashed") << int(Flash::StationPhase::Leaving) << "not_flashed"
+                                 << "P1    not flashed; remove pack";
+    QTest::newRow("stopped") << int(Flash::StationPhase::Stopped) << ""
+                             << "P1    stopped";
+}
+
+void TestStationLogic::rows()
+{
+    QFETCH(int, phase);
+    QFETCH(QString, outcome);
+    QFETCH(QString, text);
+    const Flash::StationRow row{QStringLiteral("P1"), Flash::StationPhase(phase), 12, 48, outcome};
+    QCOMPARE(Flash::stationRowText(row, 4), text);
+}
+
+void TestStationLogic::summaryAndExitCode()
+{
+    const auto result = [](const char *port, const char *outcome, int code) {
+        Flash::PortResult r;
+        r.record.port = QLatin1String(port);
+        r.record.outcome = QLatin1String(outcome);
+        r.record.packVersion = QStringLiteral("V1\x1b");
+        r.exitCode = code;
+        return r;
+    };
+    QList<Flash::PortResult> results{result("P1", "confirmed", 0), result("P2", "not_flashed", 4),
+                                     result("P1", "confirmed", 0)};
+    QCOMPARE(Flash::stationExitCode(results), 0); // a pack not flashed is no failed download
+    QCOMPARE(Flash::stationResultLine(results[0]), QStringLiteral("P1  V1\\x1b  -  confirmed  0.0 s"));
+    results.append(result("P2", "stalled", 6));
+    QCOMPARE(Flash::stationExitCode(results), 6);
+    QCOMPARE(Flash::stationSummary(results, {"P1", "P2", "P3"}),
+             QStringLiteral("OUTCOME      PACKS\n"
+                            "confirmed        2\n"
+                            "not_flashed      1\n"
+                            "stalled          1\n"
+                            "\n"
+                            "PORT  CONFIRMED  FAILED  NOT FLASHED\n"
+                            "P1            2       0            0\n"
+                            "P2            0       1            1\n"
+                            "P3            0       0            0\n"));
+    QCOMPARE(Flash::stationTotals(2, 1), QStringLiteral("packs confirmed: 2  failed: 1"));
+}
+
+QTEST_GUILESS_MAIN(TestStationLogic)
+#include "tst_stationlogic.moc"
