@@ -9,21 +9,8 @@
 # Usage: bench/station.sh [build-dir]   (default build/; about a minute)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-builddir=${1:-build}
-if [[ ! -x "$builddir/flash/quorvane-flash" || ! -x "$builddir/tools/packsim/quorvane-packsim" ]]; then
-    cmake -S . -B "$builddir" >/dev/null
-    cmake --build "$builddir" -j2 --target quorvane-flash quorvane-packsim
-fi
-flash="$builddir/flash/quorvane-flash"
-packsim="$builddir/tools/packsim/quorvane-packsim"
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=bench/flashrig.sh
+source bench/flashrig.sh "${1:-build}"
 
 swap_ms=500 # the pack leaves this long after its end answer, and the next comes this long later
 mkdir -p "$work/fw/BMS_V2.1.07_2026"
