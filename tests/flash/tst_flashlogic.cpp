@@ -1,5 +1,6 @@
 // quorvane-flash's command line and printed results, without a port.
 #include "options.h"
+#include "parsedline.h"
 #include "report.h"
 
 #include <QDir>
@@ -88,9 +89,7 @@ void TestFlashLogic::parse()
 
     Flash::Options o;
     QString why;
-    const bool ok = Flash::parseOptions(QStringList{QStringLiteral("quorvane-flash")} +
-                                            arguments.split(QLatin1Char(' '), Qt::SkipEmptyParts),
-                                        &o, &why);
+    const bool ok = parseLine(arguments, &o, &why);
     QCOMPARE(why, error);
     QCOMPARE(ok, error.isEmpty());
     if (ok) {

@@ -1,6 +1,7 @@
 // The station's command line, its choice of firmware and what it prints, without a port.
 #include "firmwarechoice.h"
 #include "options.h"
+#include "parsedline.h"
 #include "stationview.h"
 
 #include <QDir>
@@ -72,9 +73,7 @@ void TestStationLogic::parse()
     QFETCH(QString, parsed);
     Flash::Options o;
     QString why;
-    const bool ok = Flash::parseOptions(QStringList{QStringLiteral("quorvane-flash")} +
-                                            arguments.split(QLatin1Char(' '), Qt::SkipEmptyParts),
-                                        &o, &why);
+    const bool ok = parseLine(arguments, &o, &why);
     QCOMPARE(why, error);
     QCOMPARE(ok, error.isEmpty());
     if (ok) {
