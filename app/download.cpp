@@ -39,7 +39,7 @@ void MainWindow::on_btnStart_clicked()
     case Download::StartVerdict::Accepted:
         break;
     }
-    m_exchange->setRecordFile(Settings::configDirectory() + QLatin1Char('/') + Download::recordFileName());
+    m_exchange->setRecordFile(Settings::recordPath());
     m_exchange->setRetries(Settings::retries());
     m_exchange->start();
 }

@@ -33,6 +33,12 @@ QTextStream &err()
     return stream;
 }
 
+// --record FILE, else downloads.jsonl in the folder of config.ini.
+QString recordPath(const Flash::Options &options)
+{
+    return options.recordPath.isEmpty() ? Settings::recordPath() : options.recordPath;
+}
+
 int listPorts()
 {
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
@@ -74,7 +80,7 @@ public:
         settings.unverified = options.unverified;
         settings.readVersionOnly = options.mode == Flash::Options::Mode::ReadVersion;
         settings.retries = options.retries;
-        settings.recordFile = options.recordPath;
+        settings.recordFile = recordPath(options);
         for (const QString &port : options.ports) {
             auto flasher = std::make_unique<Flash::PortFlasher>(port, settings, image);
             Flash::PortFlasher *f = flasher.get();
@@ -258,10 +264,7 @@ private:
 int runStation(QCoreApplication &app, const Flash::Options &options)
 {
     Flash::installSignalHandlers();
-    const QString record = options.recordPath.isEmpty()
-                               ? Settings::configDirectory() + QLatin1Char('/') + Download::recordFileName()
-                               : options.recordPath;
-    Flash::Station station(options, record);
+    Flash::Station station(options, recordPath(options));
     QTimer::singleShot(0, &station, [&station] { station.start(); });
     return app.exec();
 }

@@ -102,4 +102,9 @@ QString configPath()
     return configDirectory() + QStringLiteral("/config.ini");
 }
 
+QString recordPath()
+{
+    return configDirectory() + QStringLiteral("/downloads.jsonl");
+}
+
 } // namespace Settings

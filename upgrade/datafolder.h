@@ -41,5 +41,6 @@ QString chooseConfigDirectory(const QString &programDir, const QString &fallback
 // userDir (made when missing). A copy that fails leaves the defaults, with a trace.
 QString applyConfigPlace(ConfigPlace place, const QString &programDir, const QString &userDir);
 QString configPath(); // configDirectory() + "/config.ini"
+QString recordPath(); // configDirectory() + "/downloads.jsonl", the record of every download
 
 } // namespace Settings

@@ -52,10 +52,4 @@ QJsonObject toJson(const Record &record);
 // written.
 bool appendRecord(const QString &path, const Record &record, QString *error);
 
-// The file name of the record, in the folder of config.ini.
-inline QString recordFileName()
-{
-    return QStringLiteral("downloads.jsonl");
-}
-
 } // namespace Download
