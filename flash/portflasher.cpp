@@ -1,34 +1,11 @@
 #include "portflasher.h"
 
 #include "constants.h"
-#include "datafolder.h"
 #include "options.h"
 #include "portidentity.h"
 #include "report.h"
 
-#include <QDir>
-
 namespace Flash {
-
-int exitCodeFor(Download::Outcome outcome)
-{
-    switch (outcome) {
-    case Download::Outcome::Confirmed:
-        return kExitConfirmed;
-    case Download::Outcome::Unconfirmed:
-        return kExitUnconfirmed;
-    case Download::Outcome::InitUnanswered:
-        return kExitInitUnanswered;
-    case Download::Outcome::Stalled:
-        return kExitStalled;
-    case Download::Outcome::LinkLost:
-        return kExitLinkLost;
-    case Download::Outcome::Restarted:
-    case Download::Outcome::Interrupted:
-        return kExitInterrupted;
-    }
-    return kExitInterrupted;
-}
 
 PortFlasher::PortFlasher(const QString &port, const PortSettings &settings, const SharedImage *image,
                          QObject *parent)
@@ -37,20 +14,18 @@ PortFlasher::PortFlasher(const QString &port, const PortSettings &settings, cons
     m_exchange.setStallTimeoutMs(settings.stallTimeoutS * 1000);
     m_exchange.setUnreportedVersionSource(Download::VersionSource::None);
     m_exchange.setRetries(settings.retries);
-    m_exchange.setRecordFile(settings.recordFile.isEmpty()
-                                 ? Settings::configDirectory() + QLatin1Char('/') + Download::recordFileName()
-                                 : settings.recordFile);
+    m_exchange.setRecordFile(settings.recordFile);
     if (image && image->verdict == FirmwareImage::LoadVerdict::Loaded) {
         m_exchange.setImage(image->image, image->path);
     }
-    connect(&m_exchange, &Download::Exchange::versionReported, this, &PortFlasher::onVersion);
-    connect(&m_exchange, &Download::Exchange::versionUnanswered, this, &PortFlasher::versionWaitOver);
+    connect(&m_exchange, &Download::Exchange::versionReported, this, &PortFlasher::checkVersion);
+    connect(&m_exchange, &Download::Exchange::versionUnanswered, this, &PortFlasher::checkVersion);
     connect(&m_exchange, &Download::Exchange::acknowledged, this, &PortFlasher::progressed);
     connect(&m_exchange, &Download::Exchange::finished, this, &PortFlasher::onFinished);
     connect(&m_exchange, &Download::Exchange::portLost, this, [this] {
         if (!finished()) { // lost before a download: the exchange had nothing to finish
             m_failure = portLostText();
-            finish(kExitLinkLost, QStringLiteral("link_lost"));
+            finish(QStringLiteral("link_lost"));
         }
     });
 }
@@ -93,7 +68,7 @@ void PortFlasher::start()
         m_failure = QStringLiteral("cannot open %1: %2")
                         .arg(m_port, PortIdentity::refusalText(m_port, m_exchange.openErrorCode(),
                                                                m_exchange.openError()));
-        finish(kExitCannotOpen, QStringLiteral("open_failed"));
+        finish(QStringLiteral("open_failed"));
         return;
     }
     // The version query as the window sends it: five copies, one write each, then the wait.
@@ -109,53 +84,41 @@ void PortFlasher::interrupt()
     m_exchange.shutdown(); // finishes a running download through the machine
     if (!finished()) {
         m_failure = QStringLiteral("interrupted");
-        finish(kExitInterrupted, QStringLiteral("interrupted"));
+        finish(QStringLiteral("interrupted"));
     }
 }
 
-void PortFlasher::onVersion(const QString &version)
-{
-    m_version = version;
-    if (m_stage != Stage::Version) {
-        return; // one of the later answers to the five queries
-    }
-    if (!versionReported()) {
-        versionWaitOver(); // empty, blank, a path separator or a control character: none at all
-        return;
-    }
-    if (m_settings.readVersionOnly) {
-        finish(kExitConfirmed, QStringLiteral("version"));
-        return;
-    }
-    if (!FirmwareImage::pathHasVersion(m_image->path, version)) {
-        m_failure = QStringLiteral("the path of %1 does not contain the version %2")
-                        .arg(m_image->path, FirmwareImage::versionKey(version));
-        finish(kExitImageRefused, QStringLiteral("image_refused"));
-        return;
-    }
-    versionWaitOver(); // checked: go on as after the wait
-}
-
-void PortFlasher::versionWaitOver()
+// After the first version reply, or after the wait for one: the version, then the image, decide
+// whether the download starts.
+void PortFlasher::checkVersion()
 {
     if (m_stage != Stage::Version) {
         return;
     }
-    if (!versionReported()) {
+    // Empty, blank, with a path separator or a control character: no version at all.
+    if (!m_exchange.versionKnown() || !versionUsable(m_exchange.version())) {
         if (m_settings.readVersionOnly || !m_settings.unverified) {
             m_failure =
                 m_exchange.versionKnown()
                     ? QStringLiteral("the pack reported the version \"%1\", which is no version")
-                          .arg(printableVersion(m_version))
+                          .arg(printableVersion(m_exchange.version()))
                     : QStringLiteral("no version reported within %1 s").arg(Quorvane::kVersionWaitMs / 1000);
-            finish(kExitNoVersion, QStringLiteral("no_version"));
+            finish(QStringLiteral("no_version"));
             return;
         }
         m_unverified = true; // the path check is skipped for this pack
+    } else if (m_settings.readVersionOnly) {
+        finish(QStringLiteral("version"));
+        return;
+    } else if (!FirmwareImage::pathHasVersion(m_image->path, m_exchange.version())) {
+        m_failure = QStringLiteral("the path of %1 does not contain the version %2")
+                        .arg(m_image->path, FirmwareImage::versionKey(m_exchange.version()));
+        finish(QStringLiteral("image_refused"));
+        return;
     }
     if (m_image->verdict != FirmwareImage::LoadVerdict::Loaded) {
         m_failure = imageProblemText(m_image->verdict, m_image->path);
-        finish(kExitImageRefused, QStringLiteral("image_refused"));
+        finish(QStringLiteral("image_refused"));
         return;
     }
     m_stage = Stage::Download;
@@ -163,26 +126,21 @@ void PortFlasher::versionWaitOver()
     m_exchange.start();
 }
 
-bool PortFlasher::versionReported() const
-{
-    return m_exchange.versionKnown() && versionUsable(m_version);
-}
-
 void PortFlasher::onFinished(const Download::Record &record, const QString &recordError)
 {
     m_record = record;
     m_recordError = recordError;
     m_failure = outcomeAdvice(record.outcome, m_exchange.state().packet, m_settings.stallTimeoutS);
-    finish(exitCodeFor(m_exchange.outcome()), record.outcome);
+    finish(record.outcome);
 }
 
-void PortFlasher::finish(int exitCode, const QString &outcome)
+void PortFlasher::finish(const QString &outcome)
 {
     if (finished()) {
         return;
     }
     m_stage = Stage::Finished;
-    m_exitCode = exitCode;
+    m_exitCode = exitCodeForOutcome(outcome);
     if (!m_record.ended.isValid()) { // ended before a download: what is known of it
         m_record = m_exchange.knownRecord();
         m_record.started = m_started;

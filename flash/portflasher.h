@@ -36,7 +36,7 @@ struct PortSettings
     bool unverified = false;
     bool readVersionOnly = false; // --read-version: stop once the version is known
     int retries = 0;
-    QString recordFile; // empty: downloads.jsonl beside config.ini
+    QString recordFile; // the record of every download; empty: none
 };
 
 class PortFlasher : public QObject
@@ -55,7 +55,7 @@ public:
     bool finished() const { return m_stage == Stage::Finished; }
     int exitCode() const { return m_exitCode; }
     QString outcome() const { return m_record.outcome; }
-    QString version() const { return m_version; }
+    QString version() const { return m_exchange.version(); } // the last one reported
     QString failure() const { return m_failure; } // why the port ended before a download, if it did
     const Download::State &state() const { return m_exchange.state(); }
     qint64 downloadMs() const { return m_downloadClock.isValid() ? m_downloadClock.elapsed() : 0; }
@@ -70,18 +70,15 @@ signals:
     void done();
 
 private:
-    void onVersion(const QString &version);
-    void versionWaitOver();
-    bool versionReported() const; // reported, and usable (versionUsable)
+    void checkVersion();
     void onFinished(const Download::Record &record, const QString &recordError);
-    void finish(int exitCode, const QString &outcome);
+    void finish(const QString &outcome); // the exit code is the outcome's (exitCodeForOutcome)
 
     QString m_port;
     PortSettings m_settings;
     const SharedImage *m_image;
     Download::Exchange m_exchange;
     Stage m_stage = Stage::Waiting;
-    QString m_version;
     bool m_unverified = false;
     int m_exitCode = -1;
     QString m_failure;
@@ -90,8 +87,5 @@ private:
     QDateTime m_started;
     Download::Record m_record;
 };
-
-// Exit code and report name of each outcome of the state machine.
-int exitCodeFor(Download::Outcome outcome);
 
 } // namespace Flash

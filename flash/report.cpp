@@ -107,6 +107,7 @@ int exitCodeForOutcome(const QString &outcome)
         int code;
     } codes[] = {
         {"confirmed", kExitConfirmed},
+        {"version", kExitConfirmed}, // --read-version: the version was read
         {"unconfirmed", kExitUnconfirmed},
         {"init_unanswered", kExitInitUnanswered},
         {"stalled", kExitStalled},

@@ -1,4 +1,5 @@
 // quorvane-flash's command line and printed results, without a port.
+#include "downloadmachine.h"
 #include "options.h"
 #include "parsedline.h"
 #include "report.h"
@@ -22,6 +23,8 @@ private slots:
     void version_data();
     void version();
     void outcomeTexts();
+    void exitCodeOfOutcome_data();
+    void exitCodeOfOutcome();
     void reportFileReplacesTheOld();
 };
 
@@ -217,6 +220,36 @@ void TestFlashLogic::outcomeTexts()
     QCOMPARE(Flash::imageProblemText(FirmwareImage::LoadVerdict::TooShort, dir.path()),
              QStringLiteral("the file is too short"));
     QVERIFY(Flash::imageProblemText(FirmwareImage::LoadVerdict::Loaded, missing).isEmpty());
+}
+
+// One table gives every port its exit code, from the outcome name in its record: the machine's
+// names and the flasher's own.
+void TestFlashLogic::exitCodeOfOutcome_data()
+{
+    using Download::Outcome;
+    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<int>("code");
+    const auto machine = [](Outcome outcome, int code) {
+        QTest::newRow(qPrintable(Download::outcomeName(outcome))) << Download::outcomeName(outcome) << code;
+    };
+    machine(Outcome::Confirmed, Flash::kExitConfirmed);
+    machine(Outcome::Unconfirmed, Flash::kExitUnconfirmed);
+    machine(Outcome::InitUnanswered, Flash::kExitInitUnanswered);
+    machine(Outcome::Stalled, Flash::kExitStalled);
+    machine(Outcome::LinkLost, Flash::kExitLinkLost);
+    machine(Outcome::Restarted, Flash::kExitInterrupted);
+    machine(Outcome::Interrupted, Flash::kExitInterrupted);
+    QTest::newRow("version") << "version" << int(Flash::kExitConfirmed); // --read-version
+    QTest::newRow("open_failed") << "open_failed" << int(Flash::kExitCannotOpen);
+    QTest::newRow("no_version") << "no_version" << int(Flash::kExitNoVersion);
+    QTest::newRow("image_refused") << "image_refused" << int(Flash::kExitImageRefused);
+}
+
+void TestFlashLogic::exitCodeOfOutcome()
+{
+    QFETCH(QString, outcome);
+    QFETCH(int, code);
+    QCOMPARE(Flash::exitCodeForOutcome(outcome), code);
 }
 
 void TestFlashLogic::reportFileReplacesTheOld()
