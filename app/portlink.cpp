@@ -15,12 +15,10 @@ namespace {
 // The six lists that follow the port state, in the order they are disabled and enabled.
 void setListsEnabled(Ui::MainWindow &form, bool enabled)
 {
-    form.comboBox_baudRate->setEnabled(enabled);
-    form.comboBox_dataBits->setEnabled(enabled);
-    form.comboBox_flowBit->setEnabled(enabled);
-    form.comboBox_parity->setEnabled(enabled);
-    form.comboBox_serialPort->setEnabled(enabled);
-    form.comboBox_stopBit->setEnabled(enabled);
+    for (QComboBox *list : {form.comboBox_baudRate, form.comboBox_dataBits, form.comboBox_flowBit,
+                            form.comboBox_parity, form.comboBox_serialPort, form.comboBox_stopBit}) {
+        list->setEnabled(enabled);
+    }
 }
 
 } // namespace
@@ -46,7 +44,6 @@ void MainWindow::on_btn_openConsole_clicked()
     if (!m_exchange->open(name, baud)) {
         qCDebug(lcSerial) << "打开串口失败" << m_exchange->openError();
         setLED(ui->lbStatus, 1, Quorvane::kLampSizePx);
-        m_PortOpen = false;
         const QString message = OpenAdvice::message(name, m_exchange->openError(),
                                                     OpenAdvice::probe(name, m_exchange->openErrorCode()));
         addNoticeLine(message);

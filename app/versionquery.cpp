@@ -1,13 +1,8 @@
 // The version query and the raw-frame sends.
+#include "constants.h"
 #include "dialogs.h"
 #include "exchange.h"
 #include "mainwindow.h"
-
-namespace {
-
-constexpr int kUpdataWriteBytes = 146; // bytes the second raw send writes at most
-
-} // namespace
 
 // Five copies of the fixed query frame, back to back; the exchange takes the reply.
 void MainWindow::on_btnGetVer_clicked()
@@ -32,7 +27,7 @@ void MainWindow::onRecvedQString(QByteArray arrData, E_FUNC func)
 void MainWindow::onRecvedQStringUpdata(QByteArray arrData, E_FUNC func)
 {
     QString text = QString::fromLatin1(Codec::tokensToBytes(arrData));
-    m_exchange->writeCommand(Codec::convertToACC2(text).left(kUpdataWriteBytes), func);
+    m_exchange->writeCommand(Codec::convertToACC2(text).left(Quorvane::kUpdataWriteBytes), func);
 }
 
 void MainWindow::recvResult(QByteArray data)

@@ -25,6 +25,7 @@ constexpr int kHeaderBytes = kInfoOffset;                 // 13 bytes: SOI throu
 constexpr int kFrameOverheadBytes = kHeaderBytes + kChecksumBytes + kEoiBytes; // 18 bytes besides INFO
 constexpr int kMaxLenId = 0x0FFF;       // bytes of INFO a LENGTH field can announce
 constexpr int kWriteChunkBytes = 256;   // bytes per write() of a 0xBC frame
+constexpr int kUpdataWriteBytes = 146;  // bytes the window's second raw send writes at most
 constexpr quint8 kDataFrameCid2 = 0x33; // CID2 of a data packet's frame
 constexpr quint8 kDataFrameAdr = 1;     // ADR of a data packet's frame
 

@@ -40,8 +40,6 @@ Exchange::Exchange(QObject *parent)
     connect(&m_serial, &QSerialPort::errorOccurred, this, &Exchange::onPortError, Qt::QueuedConnection);
 }
 
-Exchange::~Exchange() = default;
-
 bool Exchange::open(const QString &portName, qint32 baud)
 {
     const QString device = PortIdentity::canonicalPath(portName);
@@ -182,11 +180,9 @@ void Exchange::readAvailable()
     }
     const QByteArray data = m_device->readAll();
     if (data.isEmpty()) {
-        return;
+        return; // an empty read leaves the buffer as it is
     }
-    if (lcSerial().isDebugEnabled()) {
-        qCDebug(lcSerial).nospace() << "recv data=" << data.toHex(' ').toUpper().constData();
-    }
+    qCDebug(lcSerial).nospace() << "recv data=" << data.toHex(' ').toUpper().constData();
     Link::appendReceived(m_recv, data);
     // A reply may write the next command (and so change what is pending) before the scan goes on.
     QByteArray infoHex;
@@ -322,7 +318,6 @@ void Exchange::finishRecord(const Action &action)
         error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_recordPath), error);
         qCWarning(lcUpgrade) << "download record not written:" << error;
     }
-    m_outcome = action.outcome;
     const Record finishedRecord = r;
     emit finished(finishedRecord, error);
 }

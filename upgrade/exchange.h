@@ -28,7 +28,6 @@ class Exchange : public QObject
 
 public:
     explicit Exchange(QObject *parent = nullptr);
-    ~Exchange() override;
 
     // Opens the device portName means (links resolved) at baud, 8N1 without flow control, and
     // holds it for this program alone (PortIdentity::lockOpenPort). False when it cannot be opened
@@ -75,9 +74,8 @@ public:
     bool running() const { return m_state.running(); }
     bool versionKnown() const { return m_versionReported; } // the pack reported its version on this port
     const QString &version() const { return m_version; }
-    // The record of the last download once it has finished, and its outcome.
+    // The record of the last download once it has finished.
     const Record &record() const { return m_record; }
-    Outcome outcome() const { return m_outcome; }
     // What is known now of the port, the pack and the image, in the record's fields.
     Record knownRecord() const;
     QString lostError() const { return m_lostError; } // why the port was lost, when it was
@@ -135,7 +133,6 @@ private:
     VersionSource m_unreportedSource = VersionSource::None;
 
     Record m_record;
-    Outcome m_outcome = Outcome::Interrupted;
     QString m_recordPath;
     QString m_lostError;
 };
