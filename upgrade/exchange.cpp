@@ -31,11 +31,9 @@ Exchange::Exchange(QObject *parent)
     connect(&m_initTimer, &QTimer::timeout, this, &Exchange::initTick);
     connect(&m_endTimer, &QTimer::timeout, this, &Exchange::endTick);
     connect(&m_stallTimer, &QTimer::timeout, this, [this] { feed(EventKind::StallElapsed); });
-    connect(&m_versionTimer, &QTimer::timeout, this, [this] {
-        if (!m_versionReported) {
-            emit versionUnanswered();
-        }
-    });
+    // A version reply stops the wait: when it runs out, this query went unanswered, even if an
+    // earlier one on the port was answered.
+    connect(&m_versionTimer, &QTimer::timeout, this, &Exchange::versionUnanswered);
     // Queued: the port is closed from the event loop, never inside its own notification.
     connect(&m_serial, &QSerialPort::errorOccurred, this, &Exchange::onPortError, Qt::QueuedConnection);
 }

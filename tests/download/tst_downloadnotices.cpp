@@ -62,6 +62,7 @@ private slots:
             "again.");
     }
     void versionUnanswered();
+    void versionUnansweredAfterAnAnswer();
     void endUnconfirmedOnTop_data()
     {
         addRows(
@@ -178,6 +179,19 @@ void TestDownloadNotices::versionUnanswered()
     QCOMPARE(m_rig->pack.commandCount(Kind::Version), 5);
     QCOMPARE(m_rig->log()->item(0)->text().mid(12), QStringLiteral(":  ") + text);
     shoot(m_rig->window, QStringLiteral("version-unanswered-%1").arg(language ? "zh" : "en"));
+}
+
+// A pack that answered when the port was opened and has since gone quiet (its cable pulled from
+// the pack, the adapter still in): Get Version is not left without an answer either.
+void TestDownloadNotices::versionUnansweredAfterAnAnswer()
+{
+    QVERIFY(m_rig->openPort());
+    QCOMPARE(m_rig->log()->count(), 0);
+    m_rig->pack.setSilentAll(Kind::Version);
+    m_rig->click("btnGetVer");
+    QVERIFY(DownloadRig::waitFor([&] { return m_rig->log()->count() == 1; }, kTimeoutMs));
+    QCOMPARE(m_rig->pack.commandCount(Kind::Version), 5);
+    QVERIFY(m_rig->log()->item(0)->text().contains(QStringLiteral("did not report its version")));
 }
 
 // The pack answers none of the four end commands: the completion line stays, and the notice above
