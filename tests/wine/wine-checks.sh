@@ -14,13 +14,14 @@
 #     the test-only serial shim (docs/DEVELOPING.md).
 #   tests/wine/wine-checks.sh <windows-build-dir> <packsim> <picture-dir>
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
 packsim=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
 pictures=$(mkdir -p "$3" && cd "$3" && pwd)
 : "${WINEPREFIX:?set WINEPREFIX}" "${DISPLAY:?set DISPLAY}"
 
+source "$here/lib.sh" # fail, com_port, start_pack and stop_pack (of $packsim)
 work=$(mktemp -d /tmp/quorvane-wine.XXXXXX)
-sim_pid=""
 exe_pid=""
 cleanup() {
     [[ -n "$exe_pid" ]] && kill "$exe_pid" 2>/dev/null
@@ -30,8 +31,6 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 # Each program in a folder of its own, as a user has it: config.ini lands there.
 mkdir -p "$work/check" "$work/program"
@@ -49,27 +48,11 @@ cp "$work/zh.png" "$pictures/windows-zh.png" 2>/dev/null || fail "no Chinese pic
 # COM5 is made a serial port of Wine's own (its Ports setting, read when the wine server starts), so
 # that it is also in Windows' list of ports; it names a link that each run of the simulator points
 # at its fresh pty.
-wine reg add 'HKLM\Software\Wine\Ports' /v COM5 /d "$work/com5" /f >/dev/null 2>&1
-wineserver -k >/dev/null 2>&1 || true
-wineserver -w >/dev/null 2>&1 || true
-wineserver -p >/dev/null 2>&1
+com_port COM5 "$work/com5"
 
-# One run of the simulator on a fresh pty behind COM5; $1 names the run.
-start_pack() {
-    rm -f "$work/com5"
-    "$packsim" --link "$work/com5" --log "$work/$1.log" >"$work/$1.out" 2>&1 &
-    sim_pid=$!
-    for _ in $(seq 1 50); do
-        [[ -e "$work/com5" ]] && return 0
-        sleep 0.1
-    done
-    fail "$1: the simulator made no pty"
-}
-# Stops the simulator and checks it received exactly the five version queries.
+# Stops the simulator (start_pack NAME) and checks it received exactly the five version queries.
 check_pack() {
-    kill -INT "$sim_pid"
-    wait "$sim_pid" || true
-    sim_pid=""
+    stop_pack
     local query="RX version 18 bytes: BC 30 31 30 31 34 36 43 31 30 30 30 30 46 44 41 30 0D"
     local got all
     got=$(grep -c -- "$query\$" "$work/$1.log" || true)
