@@ -24,7 +24,6 @@ public:
     void report(const QByteArray &bytes); // the JSON report on standard output
     void flush();
     bool terminal() const { return m_terminal; } // the line stream is a terminal
-    bool lineStreamFailed() const { return m_lineFailed; }
 
 private:
     static bool put(std::FILE *stream, const QByteArray &bytes, bool *failed);

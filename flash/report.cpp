@@ -188,20 +188,27 @@ QString summaryTable(const QList<PortResult> &results)
         rows.append({d.port, r.unverified ? QStringLiteral("- (unverified)") : version, d.outcome,
                      QString::number(Download::seconds(d), 'f', 1)});
     }
-    QList<int> widths{0, 0, 0, 0};
+    return alignedTable(rows, 3);
+}
+
+QString alignedTable(const QList<QStringList> &rows, int leftColumns)
+{
+    QList<int> widths;
     for (const QStringList &row : rows) {
-        for (int c = 0; c < 4; ++c) {
+        for (int c = 0; c < row.size(); ++c) {
+            if (widths.size() <= c) {
+                widths.append(0);
+            }
             widths[c] = std::max(widths[c], static_cast<int>(row[c].size()));
         }
     }
     QString text;
     for (const QStringList &row : rows) {
-        QString line;
-        for (int c = 0; c < 3; ++c) {
-            line += row[c].leftJustified(widths[c]) + QStringLiteral("  ");
+        QStringList cells;
+        for (int c = 0; c < row.size(); ++c) {
+            cells << (c < leftColumns ? row[c].leftJustified(widths[c]) : row[c].rightJustified(widths[c]));
         }
-        line += row[3].rightJustified(widths[3]);
-        text += line + QLatin1Char('\n');
+        text += cells.join(QStringLiteral("  ")) + QLatin1Char('\n');
     }
     return text;
 }

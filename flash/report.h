@@ -62,6 +62,9 @@ bool writeReportFile(const QString &path, const QByteArray &bytes, QString *erro
 // A table: port, version, outcome, seconds; one row per port, columns aligned. A pack flashed
 // without a version (--unverified) shows "- (unverified)".
 QString summaryTable(const QList<PortResult> &results);
+// Rows of cells in columns two spaces apart, each as wide as its widest cell: the first leftColumns
+// cells of a row left-justified, the others (counts, seconds) right-justified.
+QString alignedTable(const QList<QStringList> &rows, int leftColumns);
 // One object per port: the record's fields, plus exit_code, unverified and, where there is one,
 // the failure.
 QJsonArray reportJson(const QList<PortResult> &results);

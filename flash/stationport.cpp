@@ -129,7 +129,6 @@ void StationPort::onPortLost()
 
 void StationPort::flash(const QString &version)
 {
-    m_version = version;
     const FirmwareChoice choice = chooseFirmware(firmwareFiles(m_settings.firmwareDir), version);
     const QString problem = choiceProblem(choice, version);
     if (!problem.isEmpty()) {

@@ -73,8 +73,7 @@ private:
     QTimer m_queryTimer;      // version queries while waiting for a pack
     QTimer m_stillThereTimer; // the next query that tells the pack is still there
     QTimer m_goneTimer;       // no version reply for this long: the pack has left
-    QString m_version;
-    quint32 m_total = 0; // packets of the image being flashed
+    quint32 m_total = 0;      // packets of the image being flashed
 };
 
 } // namespace Flash

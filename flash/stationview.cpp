@@ -1,39 +1,11 @@
 #include "stationview.h"
 
 #include "options.h"
+#include "report.h"
 
 #include <QMap>
 
-#include <algorithm>
-
 namespace Flash {
-
-namespace {
-
-// Columns left-justified, the last right-justified (counts, seconds).
-QString table(const QList<QStringList> &rows)
-{
-    QList<int> widths;
-    for (const QStringList &row : rows) {
-        for (int c = 0; c < row.size(); ++c) {
-            if (widths.size() <= c) {
-                widths.append(0);
-            }
-            widths[c] = std::max(widths[c], static_cast<int>(row[c].size()));
-        }
-    }
-    QString text;
-    for (const QStringList &row : rows) {
-        QStringList cells;
-        for (int c = 0; c < row.size(); ++c) {
-            cells << (c == 0 ? row[c].leftJustified(widths[c]) : row[c].rightJustified(widths[c]));
-        }
-        text += cells.join(QStringLiteral("  ")) + QLatin1Char('\n');
-    }
-    return text;
-}
-
-} // namespace
 
 QString stationRowText(const StationRow &row, int width)
 {
@@ -111,7 +83,7 @@ QString stationSummary(const QList<PortResult> &results, const QStringList &port
         rows.append({it.key(), QString::number(it.value()[0]), QString::number(it.value()[1]),
                      QString::number(it.value()[2])});
     }
-    return table(outcomes) + QLatin1Char('\n') + table(rows);
+    return alignedTable(outcomes, 1) + QLatin1Char('\n') + alignedTable(rows, 1);
 }
 
 int stationExitCode(const QList<PortResult> &results)

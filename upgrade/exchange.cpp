@@ -129,8 +129,7 @@ void Exchange::start()
 {
     m_versionTimer.stop(); // the download's own answers are no version
     feed(EventKind::Start);
-    m_record = Record();
-    m_record.started = QDateTime::currentDateTime();
+    m_started = QDateTime::currentDateTime();
 }
 
 void Exchange::shutdown()
@@ -215,7 +214,6 @@ void Exchange::onPortError(QSerialPort::SerialPortError error)
         return;
     }
     qCDebug(lcSerial) << "port lost" << error << m_serial.errorString();
-    m_lostError = m_serial.errorString();
     feed(EventKind::LinkLost);
     detach();
     emit portLost();
@@ -287,7 +285,7 @@ void Exchange::carryOut(const Action &action)
 Record Exchange::knownRecord() const
 {
     Record r;
-    r.started = m_record.started;
+    r.started = m_started;
     r.port = m_portName;
     r.baud = m_baud;
     r.packVersion = m_versionReported ? m_version : QString();
@@ -302,8 +300,7 @@ Record Exchange::knownRecord() const
 
 void Exchange::finishRecord(const Action &action)
 {
-    m_record = knownRecord();
-    Record &r = m_record;
+    Record r = knownRecord();
     r.ended = QDateTime::currentDateTime();
     r.packetsAcknowledged = action.totals.packetsAcknowledged;
     r.initSends = action.totals.initSends;
@@ -316,8 +313,7 @@ void Exchange::finishRecord(const Action &action)
         error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_recordPath), error);
         qCWarning(lcUpgrade) << "download record not written:" << error;
     }
-    const Record finishedRecord = r;
-    emit finished(finishedRecord, error);
+    emit finished(r, error);
 }
 
 } // namespace Download

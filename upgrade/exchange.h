@@ -74,11 +74,8 @@ public:
     bool running() const { return m_state.running(); }
     bool versionKnown() const { return m_versionReported; } // the pack reported its version on this port
     const QString &version() const { return m_version; }
-    // The record of the last download once it has finished.
-    const Record &record() const { return m_record; }
     // What is known now of the port, the pack and the image, in the record's fields.
     Record knownRecord() const;
-    QString lostError() const { return m_lostError; } // why the port was lost, when it was
     // Received bytes, as hexadecimal text, that no accepted reply has taken yet.
     const QByteArray &received() const { return m_recv; }
 
@@ -132,9 +129,8 @@ private:
     QString m_version;
     VersionSource m_unreportedSource = VersionSource::None;
 
-    Record m_record;
+    QDateTime m_started; // of the last download
     QString m_recordPath;
-    QString m_lostError;
 };
 
 } // namespace Download
