@@ -13,7 +13,8 @@ namespace Download {
 
 Exchange::Exchange(QObject *parent)
     : QObject(parent), m_serial(this), m_initTimer(this), m_endTimer(this), m_stallTimer(this),
-      m_versionTimer(this), m_stallTimeoutMs(Quorvane::kStallNoticeMs)
+      m_versionTimer(this), m_stallTimeoutMs(Quorvane::kStallNoticeMs),
+      m_versionWaitMs(Quorvane::kVersionWaitMs)
 {
     qRegisterMetaType<E_FUNC>();
     qRegisterMetaType<Download::Notice>();
@@ -24,8 +25,8 @@ Exchange::Exchange(QObject *parent)
     m_endTimer.setObjectName(QStringLiteral("endTimer"));
     for (QTimer *timer : {&m_initTimer, &m_endTimer}) {
         timer->setTimerType(Qt::PreciseTimer);
-        timer->setInterval(Quorvane::kUpgradeTickMs);
     }
+    setTickMs(Quorvane::kUpgradeTickMs);
     m_stallTimer.setSingleShot(true);
     m_versionTimer.setSingleShot(true);
     connect(&m_initTimer, &QTimer::timeout, this, &Exchange::initTick);
@@ -36,6 +37,12 @@ Exchange::Exchange(QObject *parent)
     connect(&m_versionTimer, &QTimer::timeout, this, &Exchange::versionUnanswered);
     // Queued: the port is closed from the event loop, never inside its own notification.
     connect(&m_serial, &QSerialPort::errorOccurred, this, &Exchange::onPortError, Qt::QueuedConnection);
+}
+
+void Exchange::setTickMs(int ms)
+{
+    m_initTimer.setInterval(ms);
+    m_endTimer.setInterval(ms);
 }
 
 bool Exchange::open(const QString &portName, qint32 baud)
@@ -121,7 +128,7 @@ void Exchange::queryVersion()
         writeCommand(query, eFuncVersion);
     }
     if (isOpen()) {
-        m_versionTimer.start(Quorvane::kVersionWaitMs);
+        m_versionTimer.start(m_versionWaitMs);
     }
 }
 

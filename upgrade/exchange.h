@@ -61,7 +61,12 @@ public:
     qint64 writeCommand(const QByteArray &bytes, E_FUNC func);
     qint64 writeFrame(const QByteArray &frame, E_FUNC func);
 
+    // The line's timings, shortened by tests; users always get the constants.
     void setStallTimeoutMs(int ms) { m_stallTimeoutMs = ms; }
+    void setTickMs(int ms);                        // init and end ticks (kUpgradeTickMs)
+    void setVersionWaitMs(int ms) { m_versionWaitMs = ms; } // kVersionWaitMs
+    int tickMs() const { return m_initTimer.interval(); }
+    int versionWaitMs() const { return m_versionWaitMs; }
     // Re-sends of a data packet on its stall deadline before the download counts as stalled
     // (default 0; see State::retries).
     void setRetries(int retries) { m_state.retries = qBound(0, retries, Quorvane::kMaxPacketRetries); }
@@ -122,6 +127,7 @@ private:
     QTimer m_stallTimer;
     QTimer m_versionTimer;
     int m_stallTimeoutMs;
+    int m_versionWaitMs;
 
     FirmwareImage::Image m_image;
     QString m_imagePath;
