@@ -90,8 +90,9 @@ void MainWindow::connectExchange()
             [this](quint32 packets) { ui->progressBar->setValue(static_cast<int>(packets)); });
     connect(x, &Download::Exchange::logCleared, ui->listWidget, &QListWidget::clear);
     connect(x, &Download::Exchange::completed, this, [this] { addLogLine(tr(":  Update completed")); });
-    connect(x, &Download::Exchange::notice, this,
-            [this](Download::Notice notice, quint32 value) { addNoticeLine(noticeText(notice, value)); });
+    connect(x, &Download::Exchange::notice, this, [this](Download::Notice notice, quint32 value, int code) {
+        addNoticeLine(noticeText(notice, value, code));
+    });
     connect(x, &Download::Exchange::finished, this, [this](const Download::Record &, const QString &error) {
         if (!error.isEmpty()) {
             addNoticeLine(tr("The download record could not be written: %1").arg(error));
@@ -100,7 +101,7 @@ void MainWindow::connectExchange()
     connect(x, &Download::Exchange::portLost, this, &MainWindow::setPortClosedState);
 }
 
-QString MainWindow::noticeText(Download::Notice notice, quint32 value) const
+QString MainWindow::noticeText(Download::Notice notice, quint32 value, int code) const
 {
     switch (notice) {
     case Download::Notice::InitUnanswered:
@@ -117,6 +118,11 @@ QString MainWindow::noticeText(Download::Notice notice, quint32 value) const
     case Download::Notice::LinkLost:
         return tr("The serial port was lost during the download. Reconnect, open the port and press Start "
                   "DownLoad again.");
+    case Download::Notice::Refused:
+        return tr("The pack refused package %1 (return code %2). Check the firmware file, then press Start "
+                  "DownLoad again.")
+            .arg(value)
+            .arg(QString::number(code, 16).toUpper().rightJustified(2, QLatin1Char('0')));
     }
     return QString();
 }

@@ -97,7 +97,7 @@ private:
     void padByteArrayToMultipleOf1024();
     void warnVersionMismatch(); // the path lacks the version: the box says which characters it needs
     void connectExchange();     // what the exchange signals, onto the widgets
-    QString noticeText(Download::Notice notice, quint32 value) const;
+    QString noticeText(Download::Notice notice, quint32 value, int code = 0) const;
 
     QTranslator m_Translator;
     std::unique_ptr<Ui::MainWindow> ui;

@@ -9,22 +9,24 @@ namespace Flash {
 
 namespace {
 
-const char kExitCodesText[] = "Exit codes:\n"
-                              "  0  every pack confirmed the end of the download\n"
-                              "  1  bad command line\n"
-                              "  2  a port cannot be opened\n"
-                              "  3  a pack did not report its version (and --unverified was not given)\n"
-                              "  4  the image was refused for a pack (version not in the path, too short,\n"
-                              "     too large, unreadable)\n"
-                              "  5  a pack did not answer the init command\n"
-                              "  6  a download stalled (--stall-timeout)\n"
-                              "  7  a port was lost during the download\n"
-                              "  8  the download finished but the pack did not confirm the end command\n"
-                              "  9  the --json report could not be written (this code wins over the others)\n"
-                              "  129  ended by a hang-up (SIGHUP); ports closed and the report written\n"
-                              "  130  interrupted (Ctrl-C)\n"
-                              "With several ports: 0 when every port got 0, otherwise the code of the\n"
-                              "first port, in command-line order, that did not.\n";
+const char kExitCodesText[] =
+    "Exit codes:\n"
+    "  0  every pack confirmed the end of the download\n"
+    "  1  bad command line\n"
+    "  2  a port cannot be opened\n"
+    "  3  a pack did not report its version (and --unverified was not given)\n"
+    "  4  the image was refused for a pack (version not in the path, too short,\n"
+    "     too large, unreadable)\n"
+    "  5  a pack did not answer the init command\n"
+    "  6  a download stalled (--stall-timeout)\n"
+    "  7  a port was lost during the download\n"
+    "  8  the download finished but the pack did not confirm the end command\n"
+    "  9  the --json report could not be written (this code wins over the others)\n"
+    "  12  the pack refused a package (it answered with a return code other than 00)\n"
+    "  129  ended by a hang-up (SIGHUP); ports closed and the report written\n"
+    "  130  interrupted (Ctrl-C)\n"
+    "With several ports: 0 when every port got 0, otherwise the code of the\n"
+    "first port, in command-line order, that did not.\n";
 
 struct Parser
 {

@@ -19,6 +19,7 @@ enum ExitCode
     kExitLinkLost = 7,         // a port was lost during the download
     kExitUnconfirmed = 8,      // the download finished but the pack did not confirm the end command
     kExitReportNotWritten = 9, // the --json report could not be written (wins over every other code)
+    kExitRefused = 12,         // the pack refused a data packet (a return code other than 00)
     kExitHangUp = 129,         // SIGHUP (the terminal went away)
     kExitInterrupted = 130,    // Ctrl-C
 };

@@ -14,6 +14,7 @@ PortFlasher::PortFlasher(const QString &port, const PortSettings &settings, cons
     m_exchange.setStallTimeoutMs(settings.stallTimeoutS * 1000);
     m_exchange.setUnreportedVersionSource(Download::VersionSource::None);
     m_exchange.setRetries(settings.retries);
+    m_exchange.setSendAtOnce(true); // no tick of dead time before the first init and end commands
     m_exchange.setRecordFile(settings.recordFile);
     if (image && image->verdict == FirmwareImage::LoadVerdict::Loaded) {
         m_exchange.setImage(image->image, image->path);
@@ -130,7 +131,8 @@ void PortFlasher::onFinished(const Download::Record &record, const QString &reco
 {
     m_record = record;
     m_recordError = recordError;
-    m_failure = outcomeAdvice(record.outcome, m_exchange.state().packet, m_settings.stallTimeoutS);
+    m_failure = outcomeAdvice(record.outcome, m_exchange.state().packet, m_settings.stallTimeoutS,
+                              m_exchange.state().refusedCode);
     finish(record.outcome);
 }
 

@@ -115,6 +115,7 @@ int exitCodeForOutcome(const QString &outcome)
         {"open_failed", kExitCannotOpen},
         {"no_version", kExitNoVersion},
         {"image_refused", kExitImageRefused},
+        {"refused", kExitRefused},
     };
     for (const auto &entry : codes) {
         if (outcome == QLatin1String(entry.name)) {
@@ -124,8 +125,13 @@ int exitCodeForOutcome(const QString &outcome)
     return kExitInterrupted; // interrupted, closed, restarted
 }
 
-QString outcomeAdvice(const QString &outcome, quint32 packet, int stallTimeoutS)
+QString outcomeAdvice(const QString &outcome, quint32 packet, int stallTimeoutS, int returnCode)
 {
+    if (outcome == QLatin1String("refused")) {
+        return QStringLiteral("the pack refused package %1 (return code %2); check the image, then run again")
+            .arg(packet)
+            .arg(QString::number(returnCode, 16).toUpper().rightJustified(2, QLatin1Char('0')));
+    }
     if (outcome == QLatin1String("stalled")) {
         return stalledText(packet, stallTimeoutS);
     }

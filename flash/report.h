@@ -51,7 +51,7 @@ QString portLostText();
 // The exit code of a download's outcome name ("confirmed" 0, "stalled" 6, "interrupted" 130, ...).
 int exitCodeForOutcome(const QString &outcome);
 // Why a download ended and what to do next, for every outcome but "confirmed" (empty for that).
-QString outcomeAdvice(const QString &outcome, quint32 packet, int stallTimeoutS);
+QString outcomeAdvice(const QString &outcome, quint32 packet, int stallTimeoutS, int returnCode = 0);
 // Why an image cannot be flashed: "PATH: not found", "the file is too short", ...; empty when loaded.
 QString imageProblemText(FirmwareImage::LoadVerdict verdict, const QString &path);
 

@@ -36,6 +36,7 @@ StationPort::StationPort(const QString &port, const StationSettings &settings, Q
     connect(m_exchange, &Download::Exchange::progressChanged, this, &StationPort::changed);
     m_exchange->setStallTimeoutMs(settings.stallTimeoutS * 1000);
     m_exchange->setRetries(settings.retries);
+    m_exchange->setSendAtOnce(true); // no tick of dead time before the first init and end commands
     m_exchange->setRecordFile(settings.recordFile);
 }
 
@@ -170,8 +171,8 @@ void StationPort::onFinished(const Download::Record &record, const QString &reco
     PortResult result;
     result.record = record;
     result.exitCode = exitCodeForOutcome(result.record.outcome);
-    result.failure =
-        outcomeAdvice(result.record.outcome, m_exchange->state().packet, m_settings.stallTimeoutS);
+    result.failure = outcomeAdvice(result.record.outcome, m_exchange->state().packet,
+                                   m_settings.stallTimeoutS, m_exchange->state().refusedCode);
     if (!recordError.isEmpty()) {
         emit notice(QStringLiteral("%1: record not written: %2").arg(m_port, recordError));
     }

@@ -232,7 +232,7 @@ QByteArray buildUpgradeEndFrame(quint16 packetCount, const QByteArray &head8Hex)
     return frame;
 }
 
-bool takeNextFrame(QByteArray &buffer, QByteArray *infoHex)
+bool takeNextFrame(QByteArray &buffer, QByteArray *infoHex, int *returnCode)
 {
     std::transform(buffer.begin(), buffer.end(), buffer.begin(),
                    [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; });
@@ -313,6 +313,12 @@ bool takeNextFrame(QByteArray &buffer, QByteArray *infoHex)
         qCDebug(lcProtocol) << "usLength data=" << n;
         if (infoHex)
             *infoHex = buffer.mid(static_cast<int>(x + hexChars(kInfoOffset)), static_cast<int>(n));
+        if (returnCode) {
+            const int hi = hexByteAt(d + x + hexChars(kCid2Offset));
+            const int lo = hexByteAt(d + x + hexChars(kCid2Offset) + kHexCharsPerByte);
+            const char digits[] = {static_cast<char>(hi), static_cast<char>(lo)};
+            *returnCode = hi < 0 || lo < 0 ? -1 : hexByteAt(digits);
+        }
         buffer.remove(0, static_cast<int>(eoi + hexChars(kEoiBytes)));
         return true;
     }

@@ -110,9 +110,11 @@ QByteArray buildUpgradeEndFrame(quint16 packetCount, const QByteArray &head8Hex)
 // text (2 x LENID characters, empty for an empty INFO) in *infoHex and returns true. Otherwise the
 // buffer is left as it is and false is returned. The buffer is turned to upper case first.
 // A candidate whose fields hold characters that are not hexadecimal digits is rejected.
+// *returnCode, when given, gets the reply's return code: the value of its two CID2 digits (00:
+// normal), -1 when they are not hexadecimal digits.
 // Traces the per-candidate lines (LENGTH, checksums, rejections, the accepted length); the caller
 // traces the buffer itself.
-bool takeNextFrame(QByteArray &buffer, QByteArray *infoHex);
+bool takeNextFrame(QByteArray &buffer, QByteArray *infoHex, int *returnCode = nullptr);
 
 // The whole scan: every acceptable frame in order (their INFO hex text); the buffer keeps the
 // unconsumed tail.

@@ -156,6 +156,10 @@
         <translation>下载过程中串口断开。请重新连接并打开串口，然后点击开始下载。</translation>
     </message>
     <message>
+        <source>The pack refused package %1 (return code %2). Check the firmware file, then press Start DownLoad again.</source>
+        <translation>电池包拒收了第 %1 包（返回码 %2）。请检查固件文件，然后点击开始下载重试。</translation>
+    </message>
+    <message>
         <source>Cannot open %1: %2</source>
         <translation>无法打开%1：%2</translation>
     </message>

@@ -2,22 +2,24 @@
 
 #include "constants.h"
 
+#include <algorithm>
+
 namespace Download {
 
 namespace {
 
 Action act(ActionKind kind, quint32 value = 0)
 {
-    Action a{kind, 0, Notice::InitUnanswered, Outcome::Confirmed, Totals()};
+    Action a;
+    a.kind = kind;
     a.value = value;
     return a;
 }
 
 Action notice(Notice which, quint32 value = 0)
 {
-    Action a = act(ActionKind::ShowNotice);
+    Action a = act(ActionKind::ShowNotice, value);
     a.notice = which;
-    a.value = value;
     return a;
 }
 
@@ -29,12 +31,25 @@ Action finish(const State &s, Outcome outcome)
     return a;
 }
 
+bool isUpgradeCommand(E_FUNC func)
+{
+    return func == eFuncUpgradaInit || func == eFuncUpgrada || func == eFuncUpgradaEnd;
+}
+
 // Stops whatever timer runs; the actions only for those that do.
 void disarmStall(State &s, Actions &out)
 {
     if (s.stallTimer) {
         out.push_back(act(ActionKind::DisarmStall));
         s.stallTimer = false;
+    }
+}
+
+void disarmExpiry(State &s, Actions &out)
+{
+    if (s.expiryTimer) {
+        out.push_back(act(ActionKind::DisarmExpiry));
+        s.expiryTimer = false;
     }
 }
 
@@ -59,21 +74,134 @@ void stopTimers(State &s, Actions &out)
     stopInitTimer(s, out);
     stopEndTimer(s, out);
     disarmStall(s, out);
+    disarmExpiry(s, out);
+    s.held = Held::Nothing;
+}
+
+// A copy of func goes out now: outstanding until an answer is paired with it.
+void wentOut(State &s, E_FUNC func, int ordinal, qint64 nowMs)
+{
+    Copy c;
+    c.func = func;
+    c.packet = s.packet;
+    c.ordinal = ordinal;
+    c.download = s.download;
+    c.sentMs = nowMs;
+    s.copies.push_back(c);
+    s.pending = func;
 }
 
 // Sends packet s.packet when the image has it, and arms the stall deadline for its answer.
-void sendPacket(State &s, Actions &out)
+void sendPacket(State &s, Actions &out, qint64 nowMs)
 {
     if (s.packet >= s.packetCount) {
         return; // nothing to cut a packet from
     }
     out.push_back(act(ActionKind::SendPacket, s.packet));
-    s.pending = eFuncUpgrada;
+    wentOut(s, eFuncUpgrada, s.packetRepeats + 1, nowMs);
     out.push_back(act(ActionKind::ArmStall));
     s.stallTimer = true;
 }
 
-void start(State &s, Actions &out)
+void sendInit(State &s, Actions &out, qint64 nowMs)
+{
+    out.push_back(act(ActionKind::SendInit));
+    ++s.initSends;
+    ++s.totals.initSends;
+    wentOut(s, eFuncUpgradaInit, s.initSends, nowMs);
+}
+
+void sendEnd(State &s, Actions &out, qint64 nowMs)
+{
+    out.push_back(act(ActionKind::SendEnd));
+    ++s.endSends;
+    ++s.totals.endSends;
+    wentOut(s, eFuncUpgradaEnd, s.endSends, nowMs);
+}
+
+// The last packet is in; the end command follows on the ticks (the first at once with sendAtOnce).
+void beginEnd(State &s, Actions &out, qint64 nowMs)
+{
+    out.push_back(act(ActionKind::StartEndTimer));
+    s.endTimer = true;
+    s.endSends = 0;
+    if (s.sendAtOnce) {
+        sendEnd(s, out, nowMs);
+    }
+}
+
+// How long a copy may go unanswered: 1.5 times the answer time last observed, at least one tick.
+qint64 expiryFor(const State &s)
+{
+    return qMax<qint64>(s.tickMs, s.answerMs < 0 ? 0 : s.answerMs * 3 / 2);
+}
+
+// Forgets the copies that have gone unanswered for longer than s.expiryMs.
+void dropExpired(State &s, qint64 nowMs)
+{
+    while (!s.copies.empty() && s.copies.front().sentMs + s.expiryMs <= nowMs) {
+        s.copies.pop_front(); // sent in order, so the oldest expire first
+    }
+}
+
+void armExpiry(State &s, Actions &out, qint64 nowMs)
+{
+    const qint64 last = s.copies.back().sentMs + s.expiryMs; // the newest copy expires last
+    out.push_back(act(ActionKind::ArmExpiry, static_cast<quint32>(qMax<qint64>(1, last - nowMs))));
+    s.expiryTimer = true;
+}
+
+// Writes the held command.
+void release(State &s, Actions &out, qint64 nowMs)
+{
+    disarmExpiry(s, out);
+    const Held next = s.held;
+    s.held = Held::Nothing;
+    if (next == Held::Packet) {
+        sendPacket(s, out, nowMs);
+    } else if (next == Held::End) {
+        beginEnd(s, out, nowMs);
+    }
+}
+
+// The next command goes out now, or, while copies are still out, once each has been answered or
+// has expired.
+void proceed(State &s, Actions &out, Held next, qint64 nowMs)
+{
+    s.held = next;
+    if (s.copies.empty()) {
+        release(s, out, nowMs);
+        return;
+    }
+    s.expiryMs = expiryFor(s);
+    armExpiry(s, out, nowMs);
+}
+
+void releaseWhenClear(State &s, Actions &out, qint64 nowMs)
+{
+    if (s.held != Held::Nothing && s.copies.empty()) {
+        release(s, out, nowMs);
+    }
+}
+
+void copiesExpired(State &s, Actions &out, qint64 nowMs)
+{
+    if (!s.expiryTimer) {
+        return; // disarmed meanwhile
+    }
+    s.expiryTimer = false;
+    if (s.held == Held::Nothing) {
+        return;
+    }
+    dropExpired(s, nowMs);
+    if (s.copies.empty()) {
+        release(s, out, nowMs);
+    } else {
+        armExpiry(s, out, nowMs);
+    }
+}
+
+void start(State &s, Actions &out, qint64 nowMs)
 {
     if (s.running()) {
         out.push_back(finish(s, Outcome::Restarted));
@@ -83,16 +211,25 @@ void start(State &s, Actions &out)
     stopTimers(s, out);
     out.push_back(act(ActionKind::ClearLog));
     out.push_back(act(ActionKind::SetProgress, 0));
+    // Copies of the old download that have gone unanswered for long enough will not be answered;
+    // the younger ones are still paired, and their answers absorbed.
+    s.expiryMs = expiryFor(s);
+    dropExpired(s, nowMs);
+    ++s.download;
     s.initSends = 0;
     s.endSends = 0;
     s.packet = 0;
+    s.packetRepeats = 0;
     s.totals = Totals();
     out.push_back(act(ActionKind::StartInitTimer));
     s.initTimer = true;
     s.phase = Phase::Handshake;
+    if (s.sendAtOnce) {
+        sendInit(s, out, nowMs);
+    }
 }
 
-void initTick(State &s, Actions &out)
+void initTick(State &s, Actions &out, qint64 nowMs)
 {
     if (s.phase != Phase::Handshake && s.phase != Phase::InitExhausted) {
         return; // a tick already queued when the handshake ended
@@ -106,53 +243,36 @@ void initTick(State &s, Actions &out)
         }
         return;
     }
-    out.push_back(act(ActionKind::SendInit));
-    s.pending = eFuncUpgradaInit;
-    ++s.initSends;
-    ++s.totals.initSends;
+    sendInit(s, out, nowMs);
 }
 
-void initAnswered(State &s, Actions &out)
+void initAnswered(State &s, Actions &out, qint64 nowMs)
 {
-    if (s.phase != Phase::Handshake && s.phase != Phase::InitExhausted) {
-        return; // no handshake under way (ended for good, or never started)
-    }
     stopInitTimer(s, out);
     s.packet = 0;
     s.packetRepeats = 0;
     s.initSends = 0;
     s.phase = Phase::Transfer;
-    sendPacket(s, out);
+    proceed(s, out, Held::Packet, nowMs);
 }
 
-void dataAcknowledged(State &s, Actions &out)
+void dataAcknowledged(State &s, Actions &out, qint64 nowMs)
 {
-    // A repeated acknowledgement of the last packet, before the first end command has gone out,
-    // starts the end phase over.
-    if (s.phase != Phase::Transfer && s.phase != Phase::Stalled && s.phase != Phase::Finishing) {
-        return;
-    }
     disarmStall(s, out);
     s.totals.packetsAcknowledged = qMax(s.totals.packetsAcknowledged, s.packet + 1);
     if (s.packet + 1 >= s.packetCount) {
-        // The last packet is in; the end command follows on the next ticks.
-        out.push_back(act(ActionKind::StartEndTimer));
-        s.endTimer = true;
-        s.endSends = 0;
         s.phase = Phase::Finishing;
+        proceed(s, out, Held::End, nowMs);
         return;
     }
     s.phase = Phase::Transfer; // a late acknowledgement after a stall takes the download up again
     ++s.packet;
     s.packetRepeats = 0;
-    sendPacket(s, out);
+    proceed(s, out, Held::Packet, nowMs);
 }
 
 void endAnswered(State &s, Actions &out)
 {
-    if (s.phase != Phase::Finishing && s.phase != Phase::Done) {
-        return; // no end phase of this download: an old end command's answer completes nothing
-    }
     stopEndTimer(s, out);
     out.push_back(act(ActionKind::SetProgress, s.packetCount));
     out.push_back(act(ActionKind::LogCompleted));
@@ -162,9 +282,28 @@ void endAnswered(State &s, Actions &out)
     }
 }
 
-void endTick(State &s, Actions &out)
+// A data packet the pack refused (return code `code`): again while retries are left, else the end.
+void dataRefused(State &s, Actions &out, int code, qint64 nowMs)
 {
-    if (s.phase != Phase::Finishing) {
+    disarmStall(s, out);
+    s.refusedCode = code;
+    if (s.packetRepeats < s.retries) {
+        ++s.packetRepeats;
+        ++s.totals.packetRepeats;
+        proceed(s, out, Held::Packet, nowMs);
+        return;
+    }
+    stopTimers(s, out);
+    Action a = notice(Notice::Refused, s.packet);
+    a.code = code;
+    out.push_back(a);
+    out.push_back(finish(s, Outcome::Refused));
+    s.phase = Phase::Idle;
+}
+
+void endTick(State &s, Actions &out, qint64 nowMs)
+{
+    if (s.phase != Phase::Finishing || s.held != Held::Nothing) {
         stopEndTimer(s, out); // a tick already queued when the end phase ended
         return;
     }
@@ -179,13 +318,10 @@ void endTick(State &s, Actions &out)
         s.phase = Phase::Done;
         return;
     }
-    out.push_back(act(ActionKind::SendEnd));
-    s.pending = eFuncUpgradaEnd;
-    ++s.endSends;
-    ++s.totals.endSends;
+    sendEnd(s, out, nowMs);
 }
 
-void stallElapsed(State &s, Actions &out)
+void stallElapsed(State &s, Actions &out, qint64 nowMs)
 {
     if (!s.stallTimer) {
         return; // disarmed meanwhile
@@ -194,7 +330,7 @@ void stallElapsed(State &s, Actions &out)
     if (s.phase == Phase::Transfer && s.packetRepeats < s.retries) {
         ++s.packetRepeats; // the same packet again, with a fresh deadline
         ++s.totals.packetRepeats;
-        sendPacket(s, out);
+        sendPacket(s, out, nowMs);
         return;
     }
     if (s.phase == Phase::Transfer) {
@@ -216,6 +352,9 @@ void portGone(State &s, Actions &out, bool lost)
     if (s.phase != Phase::Done) {
         s.phase = Phase::Idle;
     }
+    // The next port may lead to another pack: nothing written on this one is answered there.
+    s.copies.clear();
+    s.infoCopies.clear();
 }
 
 void closing(State &s, Actions &out)
@@ -237,21 +376,110 @@ void endForGood(State &s, Actions &out)
     s.phase = Phase::Idle;
 }
 
-void reply(State &s, Actions &out)
+// Is c a copy of the command in force?
+bool inForce(const State &s, const Copy &c)
 {
-    switch (s.pending) {
-    case eFuncUpgradaInit:
-        initAnswered(s, out);
-        break;
-    case eFuncUpgrada:
-        dataAcknowledged(s, out);
-        break;
-    case eFuncUpgradaEnd:
-        endAnswered(s, out);
-        break;
-    default:
-        break; // an empty answer to another command
+    if (c.download != s.download) {
+        return false;
     }
+    switch (c.func) {
+    case eFuncUpgradaInit:
+        return s.phase == Phase::Handshake || s.phase == Phase::InitExhausted;
+    case eFuncUpgrada:
+        return (s.phase == Phase::Transfer || s.phase == Phase::Stalled) && c.packet == s.packet;
+    case eFuncUpgradaEnd:
+        return s.phase == Phase::Finishing || s.phase == Phase::Done;
+    default:
+        return false;
+    }
+}
+
+// An empty answer: paired with the oldest upgrade command still out.
+void reply(State &s, Actions &out, const Event &e)
+{
+    if (s.held != Held::Nothing) {
+        dropExpired(s, e.nowMs);
+    }
+    // Copies of an earlier download that have gone unanswered for long enough never will be.
+    const qint64 window = expiryFor(s);
+    while (!s.copies.empty() && s.copies.front().download != s.download &&
+           s.copies.front().sentMs + window <= e.nowMs) {
+        s.copies.pop_front();
+    }
+    Action paired = act(ActionKind::Paired);
+    paired.code = e.code;
+    paired.stale = true;
+    if (s.copies.empty()) {
+        out.push_back(paired); // with nothing: no command is out
+        ++s.totals.staleAnswers;
+        releaseWhenClear(s, out, e.nowMs);
+        return;
+    }
+    const Copy c = s.copies.front();
+    s.copies.pop_front();
+    paired.func = c.func;
+    paired.value = c.packet;
+    paired.copy = c.ordinal;
+    paired.stale = !inForce(s, c);
+    out.push_back(paired);
+    if (paired.stale) {
+        ++s.totals.staleAnswers;
+        releaseWhenClear(s, out, e.nowMs);
+        return;
+    }
+    if (e.code != 0) {
+        // A refusal acknowledges nothing: init and end go on with their ticks.
+        if (c.func == eFuncUpgrada && s.phase == Phase::Transfer) {
+            dataRefused(s, out, e.code, e.nowMs);
+        } else {
+            releaseWhenClear(s, out, e.nowMs);
+        }
+        return;
+    }
+    s.answerMs = e.nowMs - c.sentMs;
+    if (c.func == eFuncUpgradaInit) {
+        initAnswered(s, out, e.nowMs);
+    } else if (c.func == eFuncUpgrada) {
+        dataAcknowledged(s, out, e.nowMs);
+    } else {
+        endAnswered(s, out);
+    }
+}
+
+// An answer with INFO: paired with the oldest version query or test command still out.
+void infoReply(State &s, Actions &out)
+{
+    Action a = act(ActionKind::TakeInfo);
+    if (!s.infoCopies.empty()) {
+        a.func = s.infoCopies.front();
+        s.infoCopies.pop_front();
+    }
+    out.push_back(a);
+}
+
+// A command the driver wrote itself.
+void commandWritten(State &s, E_FUNC func, qint64 nowMs)
+{
+    if (isUpgradeCommand(func)) {
+        int ordinal = 1;
+        for (const Copy &c : s.copies) {
+            ordinal += c.download == s.download && c.func == func && c.packet == s.packet ? 1 : 0;
+        }
+        wentOut(s, func, ordinal, nowMs);
+        return;
+    }
+    if (func != eFuncNone) {
+        s.infoCopies.push_back(func);
+    }
+    s.pending = func;
+}
+
+// A new version query: the copies of an earlier one are worth no more than its own.
+void versionQuery(State &s, Actions &out)
+{
+    endForGood(s, out);
+    s.infoCopies.erase(std::remove(s.infoCopies.begin(), s.infoCopies.end(), eFuncVersion),
+                       s.infoCopies.end());
 }
 
 } // namespace
@@ -273,6 +501,8 @@ QString outcomeName(Outcome outcome)
         return QStringLiteral("restarted");
     case Outcome::Interrupted:
         return QStringLiteral("interrupted");
+    case Outcome::Refused:
+        return QStringLiteral("refused");
     }
     return QString();
 }
@@ -280,26 +510,31 @@ QString outcomeName(Outcome outcome)
 Actions step(State &state, const Event &event)
 {
     Actions out;
+    const qint64 now = event.nowMs;
     switch (event.kind) {
     case EventKind::Start:
-        start(state, out);
+        start(state, out, now);
         break;
     case EventKind::InitTick:
-        initTick(state, out);
+        initTick(state, out, now);
         break;
     case EventKind::EndTick:
-        endTick(state, out);
+        endTick(state, out, now);
         break;
     case EventKind::Reply:
-        reply(state, out);
+        reply(state, out, event);
         break;
-    case EventKind::OtherReply:
-        break; // does not advance the download
+    case EventKind::InfoReply:
+        infoReply(state, out);
+        break;
     case EventKind::CommandWritten:
-        state.pending = event.func;
+        commandWritten(state, event.func, now);
+        break;
+    case EventKind::CopiesExpired:
+        copiesExpired(state, out, now);
         break;
     case EventKind::StallElapsed:
-        stallElapsed(state, out);
+        stallElapsed(state, out, now);
         break;
     case EventKind::LinkLost:
         portGone(state, out, true);
@@ -311,8 +546,10 @@ Actions step(State &state, const Event &event)
         closing(state, out);
         break;
     case EventKind::ImageChanged:
-    case EventKind::VersionQuery:
         endForGood(state, out);
+        break;
+    case EventKind::VersionQuery:
+        versionQuery(state, out);
         break;
     }
     return out;

@@ -55,6 +55,7 @@ QJsonObject toJson(const Record &record)
     o.insert(QStringLiteral("init_sends"), record.initSends);
     o.insert(QStringLiteral("end_sends"), record.endSends);
     o.insert(QStringLiteral("packet_repeats"), record.packetRepeats);
+    o.insert(QStringLiteral("stale_answers"), record.staleAnswers);
     o.insert(QStringLiteral("outcome"), record.outcome);
     o.insert(QStringLiteral("seconds"), seconds(record));
     o.insert(QStringLiteral("program_version"), record.programVersion);

@@ -35,6 +35,7 @@ struct Record
     int initSends = 0;
     int endSends = 0;
     int packetRepeats = 0; // data packets sent again on their stall deadline (--retries, retries=)
+    int staleAnswers = 0;  // answers to copies other than the command in force, absorbed
     QString outcome;
     QString programVersion;
 };

@@ -7,13 +7,15 @@
 
 #include <QDir>
 
+#include <utility>
+
 Q_LOGGING_CATEGORY(lcUpgrade, "quorvane.upgrade", QtInfoMsg)
 
 namespace Download {
 
 Exchange::Exchange(QObject *parent)
     : QObject(parent), m_serial(this), m_initTimer(this), m_endTimer(this), m_stallTimer(this),
-      m_versionTimer(this), m_stallTimeoutMs(Quorvane::kStallNoticeMs),
+      m_versionTimer(this), m_expiryTimer(this), m_stallTimeoutMs(Quorvane::kStallNoticeMs),
       m_versionWaitMs(Quorvane::kVersionWaitMs)
 {
     qRegisterMetaType<E_FUNC>();
@@ -29,9 +31,13 @@ Exchange::Exchange(QObject *parent)
     setTickMs(Quorvane::kUpgradeTickMs);
     m_stallTimer.setSingleShot(true);
     m_versionTimer.setSingleShot(true);
+    m_expiryTimer.setSingleShot(true);
+    m_expiryTimer.setTimerType(Qt::PreciseTimer);
+    m_clock.start();
     connect(&m_initTimer, &QTimer::timeout, this, &Exchange::initTick);
     connect(&m_endTimer, &QTimer::timeout, this, &Exchange::endTick);
     connect(&m_stallTimer, &QTimer::timeout, this, [this] { feed(EventKind::StallElapsed); });
+    connect(&m_expiryTimer, &QTimer::timeout, this, [this] { feed(EventKind::CopiesExpired); });
     // A version reply stops the wait: when it runs out, this query went unanswered, even if an
     // earlier one on the port was answered.
     connect(&m_versionTimer, &QTimer::timeout, this, &Exchange::versionUnanswered);
@@ -43,6 +49,7 @@ void Exchange::setTickMs(int ms)
 {
     m_initTimer.setInterval(ms);
     m_endTimer.setInterval(ms);
+    m_state.tickMs = ms;
 }
 
 bool Exchange::open(const QString &portName, qint32 baud)
@@ -190,28 +197,56 @@ void Exchange::readAvailable()
     Link::appendReceived(m_recv, data);
     // A reply may write the next command (and so change what is pending) before the scan goes on.
     QByteArray infoHex;
-    while (Codec::takeNextFrame(m_recv, &infoHex)) {
-        takeReply(infoHex);
+    int returnCode = 0;
+    while (Codec::takeNextFrame(m_recv, &infoHex, &returnCode)) {
+        takeReply(infoHex, returnCode);
     }
 }
 
-void Exchange::takeReply(const QByteArray &infoHex)
+// An empty answer goes to the download; one with INFO to the version query or test command it is
+// paired with (TakeInfo).
+void Exchange::takeReply(const QByteArray &infoHex, int returnCode)
 {
-    const E_FUNC pending = m_state.pending;
     if (infoHex.isEmpty()) {
-        feed(EventKind::Reply);
+        feed(EventKind::Reply, eFuncNone, returnCode);
         return;
     }
-    const QByteArray payload = Codec::decodeInfo(infoHex);
-    if (pending == eFuncVersion) {
+    m_infoPayload = Codec::decodeInfo(infoHex);
+    feed(EventKind::InfoReply);
+}
+
+void Exchange::takeInfo(E_FUNC func)
+{
+    const QByteArray payload = std::exchange(m_infoPayload, QByteArray());
+    if (func == eFuncVersion) {
         m_versionTimer.stop();
         m_version = QString::fromUtf8(payload);
         m_versionReported = true;
         emit versionReported(m_version);
         return;
     }
-    feed(EventKind::OtherReply);
-    emit infoReply(pending, payload);
+    qCDebug(lcUpgrade) << "answer with INFO paired with"
+                       << (func == eFuncTest ? "the test command" : "nothing");
+    emit infoReply(func, payload);
+}
+
+void Exchange::tracePairing(const Action &a) const
+{
+    if (!lcUpgrade().isDebugEnabled()) {
+        return;
+    }
+    static const char *const kNames[] = {"nothing", "", "", "init", "packet", "end"};
+    const int f = a.func >= eFuncNone && a.func <= eFuncUpgradaEnd ? static_cast<int>(a.func) : 0;
+    QString copy = QString::fromLatin1(kNames[f]);
+    if (a.func == eFuncUpgrada) {
+        copy += QStringLiteral(" %1").arg(a.value);
+    }
+    if (a.func != eFuncNone) {
+        copy += QStringLiteral(", copy %1").arg(a.copy);
+    }
+    qCDebug(lcUpgrade).noquote() << QStringLiteral("answer (return code %1) paired with %2%3")
+                                        .arg(a.code, 2, 16, QLatin1Char('0'))
+                                        .arg(copy, a.stale ? QStringLiteral(": stale") : QString());
 }
 
 void Exchange::onPortError(QSerialPort::SerialPortError error)
@@ -226,10 +261,10 @@ void Exchange::onPortError(QSerialPort::SerialPortError error)
     emit portLost();
 }
 
-void Exchange::feed(EventKind kind, E_FUNC func)
+void Exchange::feed(EventKind kind, E_FUNC func, int code)
 {
     const quint32 acknowledgedBefore = m_state.totals.packetsAcknowledged;
-    const Actions actions = step(m_state, Event{kind, func});
+    const Actions actions = step(m_state, Event{kind, func, m_clock.elapsed(), code});
     for (const Action &action : actions) {
         carryOut(action);
     }
@@ -281,7 +316,19 @@ void Exchange::carryOut(const Action &action)
         emit completed();
         break;
     case ActionKind::ShowNotice:
-        emit notice(action.notice, action.value);
+        emit notice(action.notice, action.value, action.code);
+        break;
+    case ActionKind::ArmExpiry:
+        m_expiryTimer.start(static_cast<int>(action.value));
+        break;
+    case ActionKind::DisarmExpiry:
+        m_expiryTimer.stop();
+        break;
+    case ActionKind::Paired:
+        tracePairing(action);
+        break;
+    case ActionKind::TakeInfo:
+        takeInfo(action.func);
         break;
     case ActionKind::Finish:
         finishRecord(action);
@@ -313,6 +360,7 @@ void Exchange::finishRecord(const Action &action)
     r.initSends = action.totals.initSends;
     r.endSends = action.totals.endSends;
     r.packetRepeats = action.totals.packetRepeats;
+    r.staleAnswers = action.totals.staleAnswers;
     r.outcome = outcomeName(action.outcome);
 
     QString error;

@@ -10,6 +10,7 @@
 #include "firmwareimage.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QObject>
 #include <QPointer>
@@ -63,13 +64,16 @@ public:
 
     // The line's timings, shortened by tests; users always get the constants.
     void setStallTimeoutMs(int ms) { m_stallTimeoutMs = ms; }
-    void setTickMs(int ms);                        // init and end ticks (kUpgradeTickMs)
+    void setTickMs(int ms);                                 // init and end ticks (kUpgradeTickMs)
     void setVersionWaitMs(int ms) { m_versionWaitMs = ms; } // kVersionWaitMs
     int tickMs() const { return m_initTimer.interval(); }
     int versionWaitMs() const { return m_versionWaitMs; }
     // Re-sends of a data packet on its stall deadline before the download counts as stalled
     // (default 0; see State::retries).
     void setRetries(int retries) { m_state.retries = qBound(0, retries, Quorvane::kMaxPacketRetries); }
+    // The first init and the first end command at once rather than on the first tick (see
+    // State::sendAtOnce); the window keeps its ticks.
+    void setSendAtOnce(bool atOnce) { m_state.sendAtOnce = atOnce; }
     // Where each download's record is appended (downloads.jsonl); empty: nowhere.
     void setRecordFile(const QString &path) { m_recordPath = path; }
     // Where the version in use came from when the pack has not reported one on this port.
@@ -98,16 +102,19 @@ signals:
     void progressChanged(quint32 packets);
     void logCleared();
     void completed(); // the completion line
-    void notice(Download::Notice notice, quint32 value);
+    // value: the packet (Stalled, Refused); code: the return code (Refused)
+    void notice(Download::Notice notice, quint32 value, int code = 0);
     // A download reached its outcome; recordError is empty when the record was written (or none
     // was asked for).
     void finished(const Download::Record &record, const QString &recordError);
     void portLost(); // the adapter went away; the port is closed
 
 private:
-    void feed(EventKind kind, E_FUNC func = eFuncNone);
+    void feed(EventKind kind, E_FUNC func = eFuncNone, int code = 0);
     void carryOut(const Action &action);
-    void takeReply(const QByteArray &infoHex);
+    void takeReply(const QByteArray &infoHex, int returnCode);
+    void takeInfo(E_FUNC func);
+    void tracePairing(const Action &action) const;
     void onPortError(QSerialPort::SerialPortError error);
     void finishRecord(const Action &action);
     void detach(); // the port closed, the version forgotten
@@ -126,6 +133,9 @@ private:
     QTimer m_endTimer;
     QTimer m_stallTimer;
     QTimer m_versionTimer;
+    QTimer m_expiryTimer;
+    QElapsedTimer m_clock;    // the machine's clock
+    QByteArray m_infoPayload; // of the answer with INFO being paired
     int m_stallTimeoutMs;
     int m_versionWaitMs;
 

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QtTest>
 
+#include <map>
+
 using namespace Download;
 
 namespace {
@@ -33,6 +35,24 @@ const char *phaseName(Phase phase)
     return "?";
 }
 
+const char *commandName(E_FUNC func)
+{
+    switch (func) {
+    case eFuncUpgradaInit:
+        return "init";
+    case eFuncUpgrada:
+        return "packet";
+    case eFuncUpgradaEnd:
+        return "end";
+    case eFuncVersion:
+        return "version";
+    case eFuncTest:
+        return "test";
+    default:
+        return "nothing";
+    }
+}
+
 const char *noticeName(Notice notice)
 {
     switch (notice) {
@@ -44,6 +64,8 @@ const char *noticeName(Notice notice)
         return "end_unconfirmed";
     case Notice::LinkLost:
         return "link_lost";
+    case Notice::Refused:
+        return "refused";
     }
     return "?";
 }
@@ -91,12 +113,27 @@ QString describe(const Actions &actions)
             words << QStringLiteral("LogCompleted");
             break;
         case ActionKind::ShowNotice:
-            words << (a.notice == Notice::Stalled
-                          ? QStringLiteral("Notice:stalled:%1").arg(a.value)
-                          : QStringLiteral("Notice:%1").arg(QLatin1String(noticeName(a.notice))));
+            words << QStringLiteral("Notice:%1").arg(QLatin1String(noticeName(a.notice))) +
+                         (a.notice == Notice::Stalled ? QStringLiteral(":%1").arg(a.value) : QString()) +
+                         (a.notice == Notice::Refused ? QStringLiteral(":%1:%2").arg(a.value).arg(a.code)
+                                                      : QString());
             break;
         case ActionKind::Finish:
             words << QStringLiteral("Finish:%1").arg(outcomeName(a.outcome));
+            break;
+        case ActionKind::ArmExpiry:
+            words << QStringLiteral("ArmExpiry:%1").arg(a.value);
+            break;
+        case ActionKind::DisarmExpiry:
+            words << QStringLiteral("DisarmExpiry");
+            break;
+        case ActionKind::Paired: // shown only when the answer advanced nothing
+            if (a.stale) {
+                words << QStringLiteral("Stale:%1").arg(QLatin1String(commandName(a.func)));
+            }
+            break;
+        case ActionKind::TakeInfo:
+            words << QStringLiteral("Info:%1").arg(QLatin1String(commandName(a.func)));
             break;
         }
     }
@@ -137,6 +174,12 @@ State st(Phase phase, E_FUNC pending, int initSends, int endSends, quint32 packe
     s.initTimer = t.contains('i');
     s.endTimer = t.contains('e');
     s.stallTimer = t.contains('s');
+    if (pending == eFuncUpgradaInit || pending == eFuncUpgrada || pending == eFuncUpgradaEnd) {
+        Copy out; // one copy of the command last written is out, unanswered
+        out.func = pending;
+        out.packet = packet;
+        s.copies.push_back(out);
+    }
     return s;
 }
 
@@ -151,6 +194,19 @@ State withRetries(State s, int retries, int repeats)
 Event ev(EventKind kind, E_FUNC func = eFuncNone)
 {
     return Event{kind, func};
+}
+
+// An empty answer with a return code.
+Event answer(int code)
+{
+    return Event{EventKind::Reply, eFuncNone, 0, code};
+}
+
+// A state with a version query out.
+State queried(State s)
+{
+    s.infoCopies.push_back(eFuncVersion);
+    return s;
 }
 
 } // namespace
@@ -171,6 +227,8 @@ private slots:
     void wholeExchange_data();
     void wholeExchange();
     void totalsForTheRecord();
+    void pairing_data();
+    void pairing();
 };
 
 void TestDownloadMachine::transition_data()
@@ -242,7 +300,7 @@ void TestDownloadMachine::transition_data()
         << st(Hs, eFuncUpgradaInit, 1, 0, 0, "i", 0) << ev(R, eFuncUpgradaInit) << "StopInit"
         << "Transfer pending=3 packet=0 init=0 end=0 timers=";
     QTest::newRow("init answer to a download ended for good")
-        << st(Idle, eFuncUpgradaInit, 5, 0, 0, "") << ev(R, eFuncUpgradaInit) << ""
+        << st(Idle, eFuncUpgradaInit, 5, 0, 0, "") << ev(R, eFuncUpgradaInit) << "Stale:init"
         << "Idle pending=3 packet=0 init=5 end=0 timers=";
 
     // Data acknowledgements
@@ -252,17 +310,19 @@ void TestDownloadMachine::transition_data()
     QTest::newRow("ack of the last packet starts the end timer")
         << st(Tr, eFuncUpgrada, 0, 3, 15, "s") << ev(R, eFuncUpgrada) << "DisarmStall StartEnd"
         << "Finishing pending=4 packet=15 init=0 end=0 timers=e";
-    QTest::newRow("repeated last ack restarts the end timer")
-        << st(Fin, eFuncUpgrada, 0, 0, 15, "e") << ev(R, eFuncUpgrada) << "StartEnd"
+    // An answer is paired with the copy it answers: a second answer to the last packet answers a
+    // second copy of it, never the end command to come.
+    QTest::newRow("second answer to the last packet is stale")
+        << st(Fin, eFuncUpgrada, 0, 0, 15, "e") << ev(R, eFuncUpgrada) << "Stale:packet"
         << "Finishing pending=4 packet=15 init=0 end=0 timers=e";
     QTest::newRow("late ack of the old download in the second after Start")
-        << st(Hs, eFuncUpgrada, 0, 0, 0, "i") << ev(R) << ""
+        << st(Hs, eFuncUpgrada, 0, 0, 0, "i") << ev(R) << "Stale:packet"
         << "Handshake pending=4 packet=0 init=0 end=0 timers=i";
     QTest::newRow("late ack after a stall goes on")
         << st(Stl, eFuncUpgrada, 0, 0, 7, "") << ev(R, eFuncUpgrada) << "SendPacket:8 ArmStall"
         << "Transfer pending=4 packet=8 init=0 end=0 timers=s";
     QTest::newRow("ack to a download ended for good")
-        << st(Idle, eFuncUpgrada, 0, 0, 7, "") << ev(R, eFuncUpgrada) << ""
+        << st(Idle, eFuncUpgrada, 0, 0, 7, "") << ev(R, eFuncUpgrada) << "Stale:packet"
         << "Idle pending=4 packet=7 init=0 end=0 timers=";
 
     // End ticks and answer
@@ -280,10 +340,10 @@ void TestDownloadMachine::transition_data()
         << st(Done, eFuncUpgradaEnd, 0, 2, 15, "") << ev(R, eFuncUpgradaEnd) << "Progress:16 LogCompleted"
         << "Done pending=5 packet=15 init=0 end=2 timers=";
     QTest::newRow("end answer during a new handshake completes nothing")
-        << st(Hs, eFuncUpgradaEnd, 0, 0, 0, "i") << ev(R) << ""
+        << st(Hs, eFuncUpgradaEnd, 0, 0, 0, "i") << ev(R) << "Stale:end"
         << "Handshake pending=5 packet=0 init=0 end=0 timers=i";
     QTest::newRow("end answer after a stall completes nothing")
-        << st(Stl, eFuncUpgradaEnd, 0, 0, 7, "") << ev(R) << ""
+        << st(Stl, eFuncUpgradaEnd, 0, 0, 7, "") << ev(R) << "Stale:end"
         << "Stalled pending=5 packet=7 init=0 end=0 timers=";
     QTest::newRow("end tick outside the end phase stops its timer")
         << st(Hs, eFuncUpgradaInit, 1, 0, 0, "ie") << ev(E) << "StopEnd"
@@ -292,7 +352,7 @@ void TestDownloadMachine::transition_data()
         << st(Done, eFuncUpgradaEnd, 0, 2, 15, "") << ev(E) << ""
         << "Done pending=5 packet=15 init=0 end=2 timers=";
     QTest::newRow("end answer to a download ended for good")
-        << st(Idle, eFuncUpgradaEnd, 0, 2, 15, "") << ev(R, eFuncUpgradaEnd) << ""
+        << st(Idle, eFuncUpgradaEnd, 0, 2, 15, "") << ev(R, eFuncUpgradaEnd) << "Stale:end"
         << "Idle pending=5 packet=15 init=0 end=2 timers=";
 
     // Stall deadline
@@ -311,6 +371,23 @@ void TestDownloadMachine::transition_data()
         << withRetries(st(Tr, eFuncUpgrada, 0, 0, 7, "s"), 2, 2) << ev(R, eFuncUpgrada)
         << "DisarmStall SendPacket:8 ArmStall"
         << "Transfer pending=4 packet=8 init=0 end=0 timers=s repeats=0/2";
+    // Refusals: a return code other than 00 acknowledges nothing
+    QTest::newRow("refused packet: the download ends")
+        << st(Tr, eFuncUpgrada, 0, 0, 7, "s") << answer(2) << "DisarmStall Notice:refused:7:2 Finish:refused"
+        << "Idle pending=4 packet=7 init=0 end=0 timers=";
+    QTest::newRow("refused packet with a retry left: the same packet again")
+        << withRetries(st(Tr, eFuncUpgrada, 0, 0, 7, "s"), 1, 0) << answer(2)
+        << "DisarmStall SendPacket:7 ArmStall"
+        << "Transfer pending=4 packet=7 init=0 end=0 timers=s repeats=1/1";
+    QTest::newRow("refused init: the ticks go on")
+        << st(Hs, eFuncUpgradaInit, 2, 0, 0, "i") << answer(2) << ""
+        << "Handshake pending=3 packet=0 init=2 end=0 timers=i";
+    QTest::newRow("refused end: the ticks go on")
+        << st(Fin, eFuncUpgradaEnd, 0, 2, 15, "e") << answer(0x90) << ""
+        << "Finishing pending=5 packet=15 init=0 end=2 timers=e";
+    QTest::newRow("answer with INFO paired with the version query")
+        << queried(st(Tr, eFuncUpgrada, 0, 0, 7, "s")) << ev(EventKind::InfoReply) << "Info:version"
+        << "Transfer pending=4 packet=7 init=0 end=0 timers=s";
     QTest::newRow("stall deadline already disarmed")
         << st(Tr, eFuncUpgrada, 0, 0, 7, "") << ev(EventKind::StallElapsed) << ""
         << "Transfer pending=4 packet=7 init=0 end=0 timers=";
@@ -350,14 +427,14 @@ void TestDownloadMachine::transition_data()
     QTest::newRow("version query after a stall")
         << st(Stl, eFuncUpgrada, 0, 0, 7, "") << ev(EventKind::VersionQuery) << ""
         << "Idle pending=4 packet=7 init=0 end=0 timers=";
-    QTest::newRow("reply that does not advance")
-        << st(Tr, eFuncUpgrada, 0, 0, 7, "s") << ev(EventKind::OtherReply) << ""
+    QTest::newRow("answer with INFO and no query out: taken for nothing")
+        << st(Tr, eFuncUpgrada, 0, 0, 7, "s") << ev(EventKind::InfoReply) << "Info:nothing"
         << "Transfer pending=4 packet=7 init=0 end=0 timers=s";
     QTest::newRow("a command of the driver's own is pending next")
         << st(Idle, eFuncUpgradaEnd, 0, 0, 0, "") << ev(EventKind::CommandWritten, eFuncVersion) << ""
         << "Idle pending=6 packet=0 init=0 end=0 timers=";
-    QTest::newRow("empty reply to another command")
-        << st(Tr, eFuncVersion, 0, 0, 7, "s") << ev(R, eFuncVersion) << ""
+    QTest::newRow("empty reply with no upgrade command out")
+        << st(Tr, eFuncVersion, 0, 0, 7, "s") << ev(R, eFuncVersion) << "Stale:nothing"
         << "Transfer pending=6 packet=7 init=0 end=0 timers=s";
 }
 
@@ -451,7 +528,9 @@ void TestDownloadMachine::wholeExchange()
     // Each second of the clock: the pending answer (if any), then the timers that run.
     for (int second = 0; second < 30 && reached.isEmpty(); ++second) {
         while (!queue.isEmpty()) {
-            for (const Action &a : step(s, queue.takeFirst())) {
+            Event e = queue.takeFirst();
+            e.nowMs = second * 1000;
+            for (const Action &a : step(s, e)) {
                 if (a.kind == ActionKind::Finish) {
                     reached = outcomeName(a.outcome);
                 }
@@ -480,6 +559,9 @@ void TestDownloadMachine::wholeExchange()
         if (s.stallTimer) {
             queue << ev(EventKind::StallElapsed);
         }
+        if (s.expiryTimer) {
+            queue << ev(EventKind::CopiesExpired);
+        }
         if (s.initTimer) {
             queue << ev(EventKind::InitTick);
         }
@@ -505,6 +587,9 @@ void TestDownloadMachine::totalsForTheRecord()
     step(s, ev(EventKind::Reply, eFuncUpgradaInit));
     QCOMPARE(s.initSends, 0);        // the counter of the handshake starts again ...
     QCOMPARE(s.totals.initSends, 3); // ... the record's does not
+    step(s, ev(EventKind::Reply));   // the answers to the other two init copies: absorbed ...
+    step(s, ev(EventKind::Reply));
+    QCOMPARE(s.totals.staleAnswers, 2); // ... and counted, and then packet 0 goes
     step(s, ev(EventKind::Reply, eFuncUpgrada));
     step(s, ev(EventKind::Reply, eFuncUpgrada));
     step(s, ev(EventKind::EndTick));
@@ -513,6 +598,8 @@ void TestDownloadMachine::totalsForTheRecord()
     QCOMPARE(s.totals.endSends, 2);
     QCOMPARE(s.totals.packetsAcknowledged, 2u);
     QCOMPARE(s.phase, Phase::Done);
+    QCOMPARE(describe(step(s, ev(EventKind::Reply))),
+             QStringLiteral("Progress:2 LogCompleted")); // end copy 2
 
     // A restart records what the ended download did, not the fresh counts of the new one.
     s.packetCount = 40;
@@ -528,6 +615,244 @@ void TestDownloadMachine::totalsForTheRecord()
     QCOMPARE(restart.front().totals.packetsAcknowledged, 32u);
     QCOMPARE(restart.front().totals.initSends, 1);
     QCOMPARE(s.totals.packetsAcknowledged, 0u);
+}
+
+// A stand-in pack on a simulated clock (ms): it answers the copies it hears in the order it heard
+// them, and the driver runs the timers the machine asks for. Pack words (blank-separated):
+// "late=MS" answer time; "late:CMD#N=MS" for that copy only; "erase=MS" an init keeps the pack
+// busy that long (answered when done, frames meanwhile unheard); "silent:CMD[#N]" no answer;
+// "refuse:CMD[#N]=CODE"; "retries=N"; "atonce" (State::sendAtOnce). CMD is init, pK or end.
+namespace {
+
+struct StandIn
+{
+    qint64 lateMs = 0;
+    qint64 eraseMs = 0;
+    QMap<QString, qint64> lateCopy;
+    QStringList silent;
+    QMap<QString, int> refuse;
+    QMap<QString, int> heard; // copies heard, by command
+    qint64 busyUntil = 0;
+    qint64 lastAnswer = 0; // answers leave in order
+    QStringList stored;    // "p0 p1 ... end" of the last image
+    int unheard = 0;
+
+    // Returns the answer's time (-1: none) and sets *code.
+    qint64 hear(const QString &cmd, qint64 t, int *code)
+    {
+        if (t < busyUntil) {
+            ++unheard;
+            return -1;
+        }
+        const QString copy = QStringLiteral("%1#%2").arg(cmd).arg(++heard[cmd]);
+        *code = refuse.value(copy, refuse.value(cmd, 0));
+        qint64 at = t + lateCopy.value(copy, lateMs);
+        if (*code == 0 && cmd == QLatin1String("init")) {
+            stored.clear();
+            if (eraseMs > 0) {
+                busyUntil = t + eraseMs;
+                at = busyUntil;
+            }
+        } else if (*code == 0 && !stored.contains(cmd)) {
+            stored << cmd;
+        }
+        if (silent.contains(copy) || silent.contains(cmd)) {
+            return -1;
+        }
+        lastAnswer = qMax(lastAnswer, at);
+        return lastAnswer;
+    }
+};
+
+} // namespace
+
+void TestDownloadMachine::pairing_data()
+{
+    QTest::addColumn<QString>("pack");
+    QTest::addColumn<QString>("transcript"); // what went out, CMD@ms
+    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<int>("stale");
+
+    QTest::newRow("one copy each") << "late=10"
+                                   << "init@1000 p0@1010 p1@1020 end@2030"
+                                   << "confirmed"
+                                   << "p0 p1 end" << 0;
+    // The answer to the first init comes after the second went out: packet 0 waits for the second
+    // answer, and the end's second answer logs again but advances nothing.
+    QTest::newRow("every answer 1.1 s late") << "late=1100"
+                                             << "init@1000 init@2000 p0@3100 p1@4200 end@6300 end@7300"
+                                             << "confirmed"
+                                             << "p0 p1 end" << 1;
+    QTest::newRow("late, never answers the end")
+        << "late=1100 silent:end"
+        << "init@1000 init@2000 p0@3100 p1@4200 end@6300 end@7300 end@8300 end@9300"
+        << "unconfirmed"
+        << "p0 p1 end" << 1;
+    // Erasing for 2.5 s, the pack does not hear init 2 and 3; packet 0 waits until they expire,
+    // 1.5 x 2.5 s after each went out.
+    QTest::newRow("init copies unheard while erasing")
+        << "erase=2500"
+        << "init@1000 init@2000 init@3000 p0@6750 p1@6750 end@7750"
+        << "confirmed"
+        << "p0 p1 end" << 0;
+    QTest::newRow("a retried packet's first answer comes late")
+        << "retries=1 late=10 late:p1#1=5200"
+        << "init@1000 p0@1010 p1@1020 p1@6020 p2@6220 end@7230"
+        << "confirmed"
+        << "p0 p1 p2 end" << 1;
+    QTest::newRow("refused packet") << "refuse:p1#1=2"
+                                    << "init@1000 p0@1000 p1@1000"
+                                    << "refused"
+                                    << "p0" << 0;
+    QTest::newRow("refused packet, one retry") << "retries=1 refuse:p1#1=2"
+                                               << "init@1000 p0@1000 p1@1000 p1@1000 end@2000"
+                                               << "confirmed"
+                                               << "p0 p1 end" << 0;
+    QTest::newRow("refused end") << "refuse:end=2"
+                                 << "init@1000 p0@1000 p1@1000 end@2000 end@3000 end@4000 end@5000"
+                                 << "unconfirmed"
+                                 << "p0 p1" << 0;
+    QTest::newRow("refused init") << "refuse:init=2"
+                                  << "init@1000 init@2000 init@3000 init@4000 init@5000"
+                                  << "init_unanswered"
+                                  << "" << 0;
+    QTest::newRow("at once: no tick before the first init and end") << "atonce late=10"
+                                                                    << "init@0 p0@10 p1@20 end@30"
+                                                                    << "confirmed"
+                                                                    << "p0 p1 end" << 0;
+    QTest::newRow("at once, end unanswered: four copies a second apart")
+        << "atonce silent:end"
+        << "init@0 p0@0 p1@0 end@0 end@1000 end@2000 end@3000"
+        << "unconfirmed"
+        << "p0 p1 end" << 0;
+}
+
+void TestDownloadMachine::pairing()
+{
+    QFETCH(QString, pack);
+    QFETCH(QString, transcript);
+    QFETCH(QString, outcome);
+    QFETCH(QString, stored);
+    QFETCH(int, stale);
+
+    StandIn p;
+    State s;
+    s.packetCount = transcript.contains(QLatin1String("p2@")) ? 3 : 2;
+    for (const QString &word : pack.split(QLatin1Char(' '))) {
+        const QString key = word.section(QLatin1Char('='), 0, 0);
+        const int value = word.section(QLatin1Char('='), 1).toInt();
+        if (key == QLatin1String("late")) {
+            p.lateMs = value;
+        } else if (key.startsWith(QLatin1String("late:"))) {
+            p.lateCopy.insert(key.mid(5), value);
+        } else if (key == QLatin1String("erase")) {
+            p.eraseMs = value;
+        } else if (key.startsWith(QLatin1String("silent:"))) {
+            p.silent << key.mid(7);
+        } else if (key.startsWith(QLatin1String("refuse:"))) {
+            p.refuse.insert(key.mid(7), value);
+        } else if (key == QLatin1String("retries")) {
+            s.retries = value;
+        } else {
+            s.sendAtOnce = key == QLatin1String("atonce");
+        }
+    }
+
+    enum What
+    {
+        Answer,
+        Init,
+        End,
+        Stall,
+        Expiry
+    };
+    std::multimap<qint64, std::pair<What, int>> due; // time -> what, with its code or timer token
+    int tokens[5] = {};
+    auto arm = [&](What w, qint64 at) { due.emplace(at, std::make_pair(w, ++tokens[w])); };
+    QStringList line;
+    QString reached;
+    Event next = ev(EventKind::Start);
+    qint64 now = 0;
+    for (;;) {
+        next.nowMs = now;
+        for (const Action &a : step(s, next)) {
+            QString cmd;
+            switch (a.kind) {
+            case ActionKind::SendInit:
+                cmd = QStringLiteral("init");
+                break;
+            case ActionKind::SendPacket:
+                cmd = QStringLiteral("p%1").arg(a.value);
+                break;
+            case ActionKind::SendEnd:
+                cmd = QStringLiteral("end");
+                break;
+            case ActionKind::StartInitTimer:
+                arm(Init, now + s.tickMs);
+                break;
+            case ActionKind::StartEndTimer:
+                arm(End, now + s.tickMs);
+                break;
+            case ActionKind::ArmStall:
+                arm(Stall, now + Quorvane::kStallNoticeMs);
+                break;
+            case ActionKind::ArmExpiry:
+                arm(Expiry, now + a.value);
+                break;
+            case ActionKind::StopInitTimer:
+            case ActionKind::StopEndTimer:
+            case ActionKind::DisarmStall:
+            case ActionKind::DisarmExpiry:
+                ++tokens[a.kind == ActionKind::StopInitTimer  ? Init
+                         : a.kind == ActionKind::StopEndTimer ? End
+                         : a.kind == ActionKind::DisarmStall  ? Stall
+                                                              : Expiry];
+                break;
+            case ActionKind::Finish:
+                reached = reached.isEmpty() ? outcomeName(a.outcome) : reached;
+                break;
+            default:
+                break;
+            }
+            if (!cmd.isEmpty()) {
+                line << QStringLiteral("%1@%2").arg(cmd).arg(now);
+                int code = 0;
+                const qint64 at = p.hear(cmd, now, &code);
+                if (at >= 0) {
+                    due.emplace(at, std::make_pair(Answer, code));
+                }
+            }
+        }
+        // The next event that still counts; a repeating timer is armed again as it fires.
+        bool found = false;
+        while (!due.empty() && !found) {
+            const auto first = due.begin();
+            const What w = first->second.first;
+            const int arg = first->second.second;
+            now = first->first;
+            due.erase(first);
+            if (w == Answer) {
+                next = answer(arg);
+                found = true;
+            } else if (arg == tokens[w]) {
+                if (w == Init || w == End) {
+                    arm(w, now + s.tickMs);
+                }
+                const EventKind kinds[] = {EventKind::Reply, EventKind::InitTick, EventKind::EndTick,
+                                           EventKind::StallElapsed, EventKind::CopiesExpired};
+                next = ev(kinds[w]);
+                found = true;
+            }
+        }
+        if (!found || now > 20000) {
+            break;
+        }
+    }
+    QCOMPARE(line.join(QLatin1Char(' ')), transcript);
+    QCOMPARE(reached, outcome);
+    QCOMPARE(p.stored.join(QLatin1Char(' ')), stored);
+    QCOMPARE(s.totals.staleAnswers, stale);
 }
 
 QTEST_APPLESS_MAIN(TestDownloadMachine)

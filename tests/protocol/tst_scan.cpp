@@ -58,6 +58,8 @@ private slots:
     void roundTrip();
     void decodeInfo_data();
     void decodeInfo();
+    void returnCode_data();
+    void returnCode();
 };
 
 void TestScan::oneRead_data()
@@ -301,3 +303,30 @@ void TestScan::decodeInfo()
 
 QTEST_GUILESS_MAIN(TestScan)
 #include "tst_scan.moc"
+
+// The reply's CID2 is its return code: 00 normal, anything else a refusal.
+void TestScan::returnCode_data()
+{
+    QTest::addColumn<quint8>("cid2");
+    QTest::addColumn<QByteArray>("info");
+
+    QTest::newRow("7E 21 01 46 00 0000 .. 0D (normal)") << quint8(0x00) << QByteArray();
+    QTest::newRow("7E 21 01 46 02 0000 .. 0D (checksum error)") << quint8(0x02) << QByteArray();
+    QTest::newRow("7E 21 01 46 E2 0000 .. 0D") << quint8(0xE2) << QByteArray();
+    QTest::newRow("7E 21 01 46 04 E002 30 30 .. 0D (with INFO)") << quint8(0x04) << QByteArray("00");
+}
+
+void TestScan::returnCode()
+{
+    QFETCH(quint8, cid2);
+    QFETCH(QByteArray, info);
+
+    const QByteArray frame = Codec::buildAsciiFrame(info, 0x46, cid2, 0x01, 0x21);
+    QByteArray buffer = received(QByteArray("\x01\x02") + frame);
+    QByteArray infoHex;
+    int code = -2;
+    QVERIFY(takeNextFrame(buffer, &infoHex, &code));
+    QCOMPARE(code, int(cid2));
+    QCOMPARE(infoHex, info.toHex().toUpper());
+    QVERIFY(buffer.isEmpty());
+}

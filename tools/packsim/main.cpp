@@ -141,6 +141,16 @@ int main(int argc, char *argv[])
          QStringLiteral("Do not answer the N-th (from 1) or every command of KIND. Repeatable."),
          QStringLiteral("KIND[:N|:all]")},
         {QStringLiteral("delay"), QStringLiteral("Hold every answer MS milliseconds."), QStringLiteral("MS")},
+        {QStringLiteral("late"), QStringLiteral("Hold the answers to KIND MS milliseconds more. Repeatable."),
+         QStringLiteral("KIND=MS")},
+        {QStringLiteral("busy"),
+         QStringLiteral("Work MS milliseconds on each KIND command (init: erasing; data: writing): answer\n"
+                        "when done, and drop unheard every frame that arrives meanwhile. Repeatable."),
+         QStringLiteral("KIND=MS")},
+        {QStringLiteral("refuse"),
+         QStringLiteral("Answer the N-th KIND command with return code CODE (hex) and do nothing with it\n"
+                        "(a refused packet is not stored). Repeatable."),
+         QStringLiteral("KIND:N=CODE")},
         {QStringLiteral("byte-by-byte"), QStringLiteral("Write answers one byte at a time.")},
         {QStringLiteral("byte-gap"),
          QStringLiteral("Milliseconds between bytes with --byte-by-byte (default 1)."), QStringLiteral("MS"),
@@ -201,6 +211,12 @@ int main(int argc, char *argv[])
     for (const QString &target : parser.values(QStringLiteral("silent"))) {
         if (!pack.addSilent(target, &error))
             return usageError(QStringLiteral("--silent %1").arg(error));
+    }
+    for (const QString &option : {QStringLiteral("late"), QStringLiteral("busy"), QStringLiteral("refuse")}) {
+        for (const QString &text : parser.values(option)) {
+            if (!pack.addTimedFault(option, text, &error))
+                return usageError(QStringLiteral("--%1 %2").arg(option, error));
+        }
     }
     for (const QString &target : parser.values(QStringLiteral("corrupt-checksum"))) {
         if (!pack.addCorruptChecksum(target, &error))

@@ -63,6 +63,11 @@ void PackSimulator::onData(const QByteArray &bytes)
 void PackSimulator::handleFrame(const ParsedFrame &frame)
 {
     m_received.append(recordOf(frame, m_clock.elapsed(), true));
+    if (frame.firstByteMs < m_busyUntilUs) {
+        ++m_droppedFrames; // it came while the pack was busy: never heard
+        logFrame("RX", frame.kind, frame.bytes, QStringLiteral("dropped: the pack is busy"));
+        return;
+    }
     logFrame("RX", frame.kind, frame.bytes,
              frame.kind == Kind::Data || frame.kind == Kind::End ? QStringLiteral("word %1").arg(frame.word)
                                                                  : QString());
@@ -83,6 +88,17 @@ void PackSimulator::handleFrame(const ParsedFrame &frame)
             QStringLiteral("unknown command: start 0x%1, CID2 \"%2\"; not answered")
                 .arg(quint8(frame.bytes.at(0)), 2, 16, QLatin1Char('0'))
                 .arg(QString::fromLatin1(frame.bytes.mid(Quorvane::kCid2Offset, Quorvane::kFieldBytes))));
+        return;
+    }
+    const int k = kindIndex(frame.kind);
+    readyUs += qint64(m_lateMs[k]) * 1000;
+    if (m_busyMs[k] > 0) {
+        m_busyUntilUs = qMax(readyUs, nowUs()) + qint64(m_busyMs[k]) * 1000;
+        readyUs = m_busyUntilUs;
+    }
+    if (m_refuse[k].matches(ordinal)) {
+        ++m_refusals; // refused: neither checked nor stored
+        queueReply(frame.kind, refusalReply(m_refuseCode[k]), readyUs);
         return;
     }
     checkContent(frame, ordinal);

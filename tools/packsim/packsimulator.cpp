@@ -199,6 +199,12 @@ void PackSimulator::clearFaults()
     m_noEndReply = false;
     m_endReplyAfter = 0;
     m_paceBaud = 0;
+    for (int i = 0; i < kKindCount; ++i) {
+        m_lateMs[i] = 0;
+        m_busyMs[i] = 0;
+        m_refuse[i].clear();
+    }
+    m_busyUntilUs = 0;
 }
 
 void PackSimulator::setByteByByte(bool on, int gapMs)
@@ -233,6 +239,46 @@ QByteArray PackSimulator::versionReply() const
 QByteArray PackSimulator::emptyReply()
 {
     return Codec::buildAsciiFrame(QByteArray(), kReplyCid1, kReplyCid2, kReplyAdr, kReplyVer);
+}
+
+QByteArray PackSimulator::refusalReply(quint8 code)
+{
+    return Codec::buildAsciiFrame(QByteArray(), kReplyCid1, code, kReplyAdr, kReplyVer);
+}
+
+void PackSimulator::setRefuse(Kind kind, int ordinal, quint8 code)
+{
+    m_refuse[kindIndex(kind)].addOrdinal(ordinal);
+    m_refuseCode[kindIndex(kind)] = code;
+}
+
+bool PackSimulator::addTimedFault(const QString &option, const QString &text, QString *error)
+{
+    const int eq = text.indexOf(QLatin1Char('='));
+    const bool refuse = option == QLatin1String("refuse");
+    FaultTarget target;
+    bool ok = eq > 0 && parseFaultTarget(text.left(eq), false, &target, error);
+    if (!ok) {
+        if (eq <= 0)
+            *error = QStringLiteral("\"%1\": expected %2")
+                         .arg(text, refuse ? QStringLiteral("KIND:N=CODE") : QStringLiteral("KIND=MS"));
+        return false;
+    }
+    const int value = text.mid(eq + 1).toInt(&ok, refuse ? 16 : 10);
+    if (!ok || value < (refuse ? 1 : 0) || value > (refuse ? 0xFF : 600000) ||
+        (refuse && target.everyOrdinal)) {
+        *error = QStringLiteral("\"%1\": expected %2")
+                     .arg(text, refuse ? QStringLiteral("KIND:N=CODE with CODE 01 to FF")
+                                       : QStringLiteral("KIND=MS with MS 0 to 600000"));
+        return false;
+    }
+    if (refuse)
+        setRefuse(target.kind, target.ordinal, quint8(value));
+    else if (option == QLatin1String("busy"))
+        setBusy(target.kind, value);
+    else
+        setLate(target.kind, value);
+    return true;
 }
 
 QByteArray PackSimulator::replyFor(const ParsedFrame &frame) const
@@ -397,6 +443,8 @@ void PackSimulator::resetCounters()
     m_imageBytesWritten = 0;
     m_repeatedPackets = 0;
     m_plugIns = 0;
+    m_droppedFrames = 0;
+    m_refusals = 0;
 }
 
 } // namespace PackSim

@@ -42,6 +42,15 @@
 //   setEndReplyAfter(n)                     answer the end command only from its n-th copy after init
 //   setPaceBaud(baud)                       answer no earlier than the command would have finished
 //                                           arriving at baud (10 bits a byte, commands back to back)
+//   setLate(kind, ms)                       hold the answers of that kind ms more (only some late)
+//   setBusy(kind, ms)                       each command of that kind keeps the pack busy for ms
+//                                           (an init that erases the flash, a packet being
+//                                           written): its answer goes out when the work is done,
+//                                           and every frame that starts arriving meanwhile is
+//                                           dropped unheard (droppedFrames())
+//   setRefuse(kind, n, code)                answer the n-th command of that kind with return code
+//                                           `code` (CID2) and do nothing with it: a refused
+//                                           packet is not stored, a refused end ends no image
 // Delay adds to pacing. Silence wins over every other fault.
 //
 // Packs coming and going (the production line):
@@ -169,12 +178,19 @@ public:
     void setNoEndReply(bool on) { m_noEndReply = on; }
     void setEndReplyAfter(int copies) { m_endReplyAfter = qMax(0, copies); }
     void setPaceBaud(int baud) { m_paceBaud = qMax(0, baud); }
+    void setLate(Kind kind, int ms) { m_lateMs[kindIndex(kind)] = qMax(0, ms); }
+    void setBusy(Kind kind, int ms) { m_busyMs[kindIndex(kind)] = qMax(0, ms); }
+    void setRefuse(Kind kind, int ordinal, quint8 code);
+    // "KIND=MS" for setLate and setBusy, "KIND:N=CODE" (CODE two hex digits) for setRefuse.
+    bool addTimedFault(const QString &option, const QString &text, QString *error);
 
     // The noise setNoiseBytes() puts before an answer (deterministic; never contains 0x7E).
     static QByteArray noise(int count);
     // The answer frames, as sent without faults.
     QByteArray versionReply() const;
     static QByteArray emptyReply();
+    // An empty answer with return code `code` instead of 00.
+    static QByteArray refusalReply(quint8 code);
 
     // --- the record -----------------------------------------------------------------------------
     // Frame log: every frame in both directions, time-stamped, in hex. Off by default.
@@ -195,6 +211,8 @@ public:
     qint64 discardedBytes() const { return m_parser.discardedBytes(); }
     int packetsReceived() const { return m_packets.size(); }
     int repeatedPackets() const { return m_repeatedPackets; }
+    int droppedFrames() const { return m_droppedFrames; }
+    int refusals() const { return m_refusals; }
     int plugIns() const { return m_plugIns; }
     QByteArray image() const { return m_image; }
     int imagesWritten() const { return m_imagesCompleted; }
@@ -272,6 +290,13 @@ private:
     int m_endReplyAfter = 0;
     int m_paceBaud = 0;
     qint64 m_lineFreeUs = 0;
+    int m_lateMs[kKindCount] = {};
+    int m_busyMs[kKindCount] = {};
+    qint64 m_busyUntilUs = 0;
+    Selector m_refuse[kKindCount];
+    quint8 m_refuseCode[kKindCount] = {};
+    int m_droppedFrames = 0;
+    int m_refusals = 0;
 
     QList<PendingReply> m_pending;
     PendingReply m_trickling;
