@@ -1,8 +1,7 @@
 #include "downloadmachine.h"
 
 #include "constants.h"
-
-#include <algorithm>
+#include "copies.h"
 
 namespace Download {
 
@@ -29,11 +28,6 @@ Action finish(const State &s, Outcome outcome)
     a.outcome = outcome;
     a.totals = s.totals;
     return a;
-}
-
-bool isUpgradeCommand(E_FUNC func)
-{
-    return func == eFuncUpgradaInit || func == eFuncUpgrada || func == eFuncUpgradaEnd;
 }
 
 // Stops whatever timer runs; the actions only for those that do.
@@ -78,19 +72,6 @@ void stopTimers(State &s, Actions &out)
     s.held = Held::Nothing;
 }
 
-// A copy of func goes out now: outstanding until an answer is paired with it.
-void wentOut(State &s, E_FUNC func, int ordinal, qint64 nowMs)
-{
-    Copy c;
-    c.func = func;
-    c.packet = s.packet;
-    c.ordinal = ordinal;
-    c.download = s.download;
-    c.sentMs = nowMs;
-    s.copies.push_back(c);
-    s.pending = func;
-}
-
 // Sends packet s.packet when the image has it, and arms the stall deadline for its answer.
 void sendPacket(State &s, Actions &out, qint64 nowMs)
 {
@@ -127,20 +108,6 @@ void beginEnd(State &s, Actions &out, qint64 nowMs)
     s.endSends = 0;
     if (s.sendAtOnce) {
         sendEnd(s, out, nowMs);
-    }
-}
-
-// How long a copy may go unanswered: 1.5 times the answer time last observed, at least one tick.
-qint64 expiryFor(const State &s)
-{
-    return qMax<qint64>(s.tickMs, s.answerMs < 0 ? 0 : s.answerMs * 3 / 2);
-}
-
-// Forgets the copies that have gone unanswered for longer than s.expiryMs.
-void dropExpired(State &s, qint64 nowMs)
-{
-    while (!s.copies.empty() && s.copies.front().sentMs + s.expiryMs <= nowMs) {
-        s.copies.pop_front(); // sent in order, so the oldest expire first
     }
 }
 
@@ -376,36 +343,13 @@ void endForGood(State &s, Actions &out)
     s.phase = Phase::Idle;
 }
 
-// Is c a copy of the command in force?
-bool inForce(const State &s, const Copy &c)
-{
-    if (c.download != s.download) {
-        return false;
-    }
-    switch (c.func) {
-    case eFuncUpgradaInit:
-        return s.phase == Phase::Handshake || s.phase == Phase::InitExhausted;
-    case eFuncUpgrada:
-        return (s.phase == Phase::Transfer || s.phase == Phase::Stalled) && c.packet == s.packet;
-    case eFuncUpgradaEnd:
-        return s.phase == Phase::Finishing || s.phase == Phase::Done;
-    default:
-        return false;
-    }
-}
-
 // An empty answer: paired with the oldest upgrade command still out.
 void reply(State &s, Actions &out, const Event &e)
 {
     if (s.held != Held::Nothing) {
         dropExpired(s, e.nowMs);
     }
-    // Copies of an earlier download that have gone unanswered for long enough never will be.
-    const qint64 window = expiryFor(s);
-    while (!s.copies.empty() && s.copies.front().download != s.download &&
-           s.copies.front().sentMs + window <= e.nowMs) {
-        s.copies.pop_front();
-    }
+    dropEarlierDownloads(s, e.nowMs);
     Action paired = act(ActionKind::Paired);
     paired.code = e.code;
     paired.stale = true;
@@ -450,28 +394,8 @@ void reply(State &s, Actions &out, const Event &e)
 void infoReply(State &s, Actions &out)
 {
     Action a = act(ActionKind::TakeInfo);
-    if (!s.infoCopies.empty()) {
-        a.func = s.infoCopies.front();
-        s.infoCopies.pop_front();
-    }
+    a.func = takeInfoCopy(s);
     out.push_back(a);
-}
-
-// A command the driver wrote itself.
-void commandWritten(State &s, E_FUNC func, qint64 nowMs)
-{
-    if (isUpgradeCommand(func)) {
-        int ordinal = 1;
-        for (const Copy &c : s.copies) {
-            ordinal += c.download == s.download && c.func == func && c.packet == s.packet ? 1 : 0;
-        }
-        wentOut(s, func, ordinal, nowMs);
-        return;
-    }
-    if (func != eFuncNone) {
-        s.infoCopies.push_back(func);
-    }
-    s.pending = func;
 }
 
 // A new version query: the copies of an earlier one are worth no more than its own.
