@@ -81,6 +81,9 @@ public:
         settings.readVersionOnly = options.mode == Flash::Options::Mode::ReadVersion;
         settings.retries = options.retries;
         settings.recordFile = recordPath(options);
+        settings.verify = options.verify;
+        settings.verifyTimeoutS = options.verifyTimeoutS;
+        settings.expectVersion = options.expectVersion;
         for (const QString &port : options.ports) {
             auto flasher = std::make_unique<Flash::PortFlasher>(port, settings, image);
             Flash::PortFlasher *f = flasher.get();

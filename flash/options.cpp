@@ -22,6 +22,8 @@ const char kExitCodesText[] =
     "  7  a port was lost during the download\n"
     "  8  the download finished but the pack did not confirm the end command\n"
     "  9  the --json report could not be written (this code wins over the others)\n"
+    "  10  --verify: the version after the update does not start with --expect-version\n"
+    "  11  --verify: the pack reported no version after the update in time\n"
     "  12  the pack refused a package (it answered with a return code other than 00)\n"
     "  129  ended by a hang-up (SIGHUP); ports closed and the report written\n"
     "  130  interrupted (Ctrl-C)\n"
@@ -73,6 +75,18 @@ struct Parser
                               QStringLiteral("Appends the record of every download to FILE (default: "
                                              "downloads.jsonl beside config.ini)."),
                               QStringLiteral("FILE")};
+    QCommandLineOption verify{
+        QStringLiteral("verify"),
+        QStringLiteral("After a confirmed end, keeps the port open and asks the version once a second "
+                       "until the pack answers (it may be silent while it restarts).")};
+    QCommandLineOption verifyTimeout{
+        QStringLiteral("verify-timeout"),
+        QStringLiteral("With --verify: how long to ask for the version after the update (default 30)."),
+        QStringLiteral("SECONDS"), QStringLiteral("30")};
+    QCommandLineOption expectVersion{
+        QStringLiteral("expect-version"),
+        QStringLiteral("With --verify: the version after the update must start with TEXT."),
+        QStringLiteral("TEXT")};
     QCommandLineOption allPorts{
         QStringLiteral("all-ports"),
         QStringLiteral("With --station: every serial port, and those that appear later.")};
@@ -83,7 +97,8 @@ struct Parser
             QStringLiteral("Downloads firmware to the BMS of one battery pack or several at once."));
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         parser.addOptions({help, version, port, baud, json, stall, unverified, listPorts, readVersion,
-                           retries, station, firmwareDir, allPorts, record});
+                           retries, station, firmwareDir, allPorts, record, verify, verifyTimeout,
+                           expectVersion});
         parser.addPositionalArgument(QStringLiteral("FILE"),
                                      QStringLiteral("The firmware image (*.bin, *.sorrel)."));
     }
@@ -136,7 +151,8 @@ QString helpText()
     Parser p;
     return QStringLiteral(
                "Usage: quorvane-flash --port DEV [--port DEV2 ...] [--baud RATE] [--json FILE|-]\n"
-               "                      [--stall-timeout SECONDS] [--unverified] [--retries N] FILE\n"
+               "                      [--stall-timeout SECONDS] [--unverified] [--retries N]\n"
+               "                      [--verify [--verify-timeout SECONDS] [--expect-version TEXT]] FILE\n"
                "       quorvane-flash --station --firmware-dir DIR (--port DEV ... | --all-ports)\n"
                "                      [--baud RATE] [--stall-timeout SECONDS] [--retries N] [--json FILE]\n"
                "                      [--record FILE]\n"
@@ -188,6 +204,18 @@ bool parseOptions(const QStringList &arguments, Options *options, QString *error
         *error = QStringLiteral("--retries must be a whole number from 0 to %1, not '%2'")
                      .arg(Quorvane::kMaxPacketRetries)
                      .arg(p.parser.value(p.retries));
+        return false;
+    }
+    o.verify = p.parser.isSet(p.verify);
+    o.expectVersion = p.parser.value(p.expectVersion);
+    o.verifyTimeoutS = p.parser.value(p.verifyTimeout).toInt(&ok);
+    if (!ok || o.verifyTimeoutS < 1 || o.verifyTimeoutS > 3600) {
+        *error = QStringLiteral("--verify-timeout must be a whole number of seconds from 1 to 3600, not '%1'")
+                     .arg(p.parser.value(p.verifyTimeout));
+        return false;
+    }
+    if (!o.verify && (p.parser.isSet(p.verifyTimeout) || p.parser.isSet(p.expectVersion))) {
+        *error = QStringLiteral("--verify-timeout and --expect-version go with --verify");
         return false;
     }
     o.jsonPath = p.parser.value(p.json);

@@ -19,6 +19,8 @@ enum ExitCode
     kExitLinkLost = 7,         // a port was lost during the download
     kExitUnconfirmed = 8,      // the download finished but the pack did not confirm the end command
     kExitReportNotWritten = 9, // the --json report could not be written (wins over every other code)
+    kExitWrongVersion = 10,    // --verify: the version after the update does not start with --expect-version
+    kExitNoVersionAfter = 11,  // --verify: the pack reported no version after the update in time
     kExitRefused = 12,         // the pack refused a data packet (a return code other than 00)
     kExitHangUp = 129,         // SIGHUP (the terminal went away)
     kExitInterrupted = 130,    // Ctrl-C
@@ -44,6 +46,9 @@ struct Options
     bool allPorts = false; // --station --all-ports
     QString firmwareDir;   // --station
     QString recordPath;    // --record: every download's record is appended to it; empty: the default
+    bool verify = false;   // --verify: read the version again after a confirmed end
+    int verifyTimeoutS = 30;
+    QString expectVersion; // --expect-version: what the version after the update must start with
     QString file;
     QString helpText; // Mode::Help
 };

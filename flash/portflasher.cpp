@@ -5,7 +5,15 @@
 #include "portidentity.h"
 #include "report.h"
 
+#include <QDir>
+
 namespace Flash {
+
+namespace {
+
+constexpr int kVerifyQueryMs = 1000; // ms between the version queries after the update
+
+} // namespace
 
 PortFlasher::PortFlasher(const QString &port, const PortSettings &settings, const SharedImage *image,
                          QObject *parent)
@@ -15,7 +23,15 @@ PortFlasher::PortFlasher(const QString &port, const PortSettings &settings, cons
     m_exchange.setUnreportedVersionSource(Download::VersionSource::None);
     m_exchange.setRetries(settings.retries);
     m_exchange.setSendAtOnce(true); // no tick of dead time before the first init and end commands
-    m_exchange.setRecordFile(settings.recordFile);
+    // With --verify the record waits for the version after the update; the flasher appends it.
+    m_exchange.setRecordFile(settings.verify ? QString() : settings.recordFile);
+    m_verifyTimer.setInterval(kVerifyQueryMs);
+    connect(&m_verifyTimer, &QTimer::timeout, this, &PortFlasher::verifyTick);
+    connect(&m_exchange, &Download::Exchange::versionReported, this, [this](const QString &version) {
+        if (m_stage == Stage::Verify) {
+            checkVersionAfter(version);
+        }
+    });
     if (image && image->verdict == FirmwareImage::LoadVerdict::Loaded) {
         m_exchange.setImage(image->image, image->path);
     }
@@ -24,6 +40,9 @@ PortFlasher::PortFlasher(const QString &port, const PortSettings &settings, cons
     connect(&m_exchange, &Download::Exchange::acknowledged, this, &PortFlasher::progressed);
     connect(&m_exchange, &Download::Exchange::finished, this, &PortFlasher::onFinished);
     connect(&m_exchange, &Download::Exchange::portLost, this, [this] {
+        if (m_stage == Stage::Verify) {
+            return; // a pack restarting into its new firmware may take the adapter with it a while
+        }
         if (!finished()) { // lost before a download: the exchange had nothing to finish
             m_failure = portLostText();
             finish(QStringLiteral("link_lost"));
@@ -38,6 +57,8 @@ QString PortFlasher::phaseName() const
         return QStringLiteral("waiting");
     case Stage::Opening:
         return QStringLiteral("opening");
+    case Stage::Verify:
+        return QStringLiteral("verify");
     case Stage::Version:
         return QStringLiteral("version");
     case Stage::Finished:
@@ -131,9 +152,45 @@ void PortFlasher::onFinished(const Download::Record &record, const QString &reco
 {
     m_record = record;
     m_recordError = recordError;
+    if (m_settings.verify && record.outcome == Download::outcomeName(Download::Outcome::Confirmed)) {
+        // The pack restarts into the new firmware: its version, asked from the next second on, tells
+        // whether it runs.
+        m_stage = Stage::Verify;
+        m_verifyClock.start();
+        m_verifyTimer.start();
+        return;
+    }
     m_failure = outcomeAdvice(record.outcome, m_exchange.state().packet, m_settings.stallTimeoutS,
                               m_exchange.state().refusedCode);
     finish(record.outcome);
+}
+
+void PortFlasher::verifyTick()
+{
+    if (m_verifyClock.elapsed() >= qint64(m_settings.verifyTimeoutS) * 1000) {
+        m_failure =
+            QStringLiteral("no version reported within %1 s after the update").arg(m_settings.verifyTimeoutS);
+        finish(QStringLiteral("no_version_after"));
+        return;
+    }
+    if (!m_exchange.isOpen() && !m_exchange.open(m_port, m_settings.baud)) {
+        return; // not back yet
+    }
+    m_exchange.queryVersion();
+}
+
+void PortFlasher::checkVersionAfter(const QString &version)
+{
+    m_record.versionAfter = version;
+    if (!m_settings.expectVersion.isEmpty() && !version.startsWith(m_settings.expectVersion)) {
+        m_failure =
+            QStringLiteral("after the update the pack reports \"%1\", not a version starting with \"%2\"")
+                .arg(printableVersion(version), printableVersion(m_settings.expectVersion));
+        finish(QStringLiteral("wrong_version"));
+        return;
+    }
+    m_failure = QStringLiteral("the pack now reports \"%1\"").arg(printableVersion(version));
+    finish(QStringLiteral("verified"));
 }
 
 void PortFlasher::finish(const QString &outcome)
@@ -141,6 +198,8 @@ void PortFlasher::finish(const QString &outcome)
     if (finished()) {
         return;
     }
+    m_verifyTimer.stop();
+    const bool afterDownload = m_record.ended.isValid();
     m_stage = Stage::Finished;
     m_exitCode = exitCodeForOutcome(outcome);
     if (!m_record.ended.isValid()) { // ended before a download: what is known of it
@@ -149,6 +208,15 @@ void PortFlasher::finish(const QString &outcome)
         m_record.ended = QDateTime::currentDateTime();
     }
     m_record.outcome = outcome;
+    if (m_settings.verify && afterDownload) {
+        m_record.ended = QDateTime::currentDateTime(); // the check after the update included
+        QString error;
+        if (!m_settings.recordFile.isEmpty() &&
+            !Download::appendRecord(m_settings.recordFile, m_record, &error)) {
+            m_recordError =
+                QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_settings.recordFile), error);
+        }
+    }
     m_exchange.closePort(); // the download has its outcome: closing records nothing more
     emit done();
 }

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
+#include <QTimer>
 
 namespace Flash {
 
@@ -18,6 +19,7 @@ enum class Stage
     Opening,
     Version, // waiting for the version reply
     Download,
+    Verify, // --verify: asking the version after the update
     Finished,
 };
 
@@ -37,6 +39,9 @@ struct PortSettings
     bool readVersionOnly = false; // --read-version: stop once the version is known
     int retries = 0;
     QString recordFile; // the record of every download; empty: none
+    bool verify = false;
+    int verifyTimeoutS = 30;
+    QString expectVersion;
 };
 
 class PortFlasher : public QObject
@@ -71,6 +76,8 @@ signals:
 
 private:
     void checkVersion();
+    void verifyTick();
+    void checkVersionAfter(const QString &version);
     void onFinished(const Download::Record &record, const QString &recordError);
     void finish(const QString &outcome); // the exit code is the outcome's (exitCodeForOutcome)
 
@@ -84,6 +91,8 @@ private:
     QString m_failure;
     QString m_recordError; // why the record of the download was not written, if it was not
     QElapsedTimer m_downloadClock;
+    QElapsedTimer m_verifyClock;
+    QTimer m_verifyTimer;
     QDateTime m_started;
     Download::Record m_record;
 };

@@ -116,6 +116,9 @@ int exitCodeForOutcome(const QString &outcome)
         {"no_version", kExitNoVersion},
         {"image_refused", kExitImageRefused},
         {"refused", kExitRefused},
+        {"verified", kExitConfirmed},
+        {"wrong_version", kExitWrongVersion},
+        {"no_version_after", kExitNoVersionAfter},
     };
     for (const auto &entry : codes) {
         if (outcome == QLatin1String(entry.name)) {

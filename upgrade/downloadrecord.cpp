@@ -57,6 +57,8 @@ QJsonObject toJson(const Record &record)
     o.insert(QStringLiteral("packet_repeats"), record.packetRepeats);
     o.insert(QStringLiteral("stale_answers"), record.staleAnswers);
     o.insert(QStringLiteral("outcome"), record.outcome);
+    o.insert(QStringLiteral("version_after"),
+             record.versionAfter.isNull() ? QJsonValue(QJsonValue::Null) : QJsonValue(record.versionAfter));
     o.insert(QStringLiteral("seconds"), seconds(record));
     o.insert(QStringLiteral("program_version"), record.programVersion);
     return o;

@@ -38,6 +38,7 @@ struct Record
     int staleAnswers = 0;  // answers to copies other than the command in force, absorbed
     QString outcome;
     QString programVersion;
+    QString versionAfter; // the version the pack reported after the update (--verify); null: none
 };
 
 // Seconds from started to ended, to the millisecond.

@@ -47,6 +47,14 @@ void TestFlashLogic::parse_data()
     QTest::newRow("read version") << "--read-version --port A --baud 19200"
                                   << ""
                                   << "2 A 19200 10 0  ";
+    QTest::newRow("expect-version without --verify")
+        << "--port A --expect-version V3 fw.bin"
+        << "--verify-timeout and --expect-version go with --verify"
+        << "";
+    QTest::newRow("verify-timeout out of range")
+        << "--port A --verify --verify-timeout 0 fw.bin"
+        << "--verify-timeout must be a whole number of seconds from 1 to 3600, not '0'"
+        << "";
     QTest::newRow("help") << "--help"
                           << ""
                           << "3  9600 10 0  ";
@@ -239,10 +247,14 @@ void TestFlashLogic::exitCodeOfOutcome_data()
     machine(Outcome::LinkLost, Flash::kExitLinkLost);
     machine(Outcome::Restarted, Flash::kExitInterrupted);
     machine(Outcome::Interrupted, Flash::kExitInterrupted);
+    machine(Outcome::Refused, Flash::kExitRefused);
     QTest::newRow("version") << "version" << int(Flash::kExitConfirmed); // --read-version
     QTest::newRow("open_failed") << "open_failed" << int(Flash::kExitCannotOpen);
     QTest::newRow("no_version") << "no_version" << int(Flash::kExitNoVersion);
     QTest::newRow("image_refused") << "image_refused" << int(Flash::kExitImageRefused);
+    QTest::newRow("verified") << "verified" << int(Flash::kExitConfirmed); // --verify
+    QTest::newRow("wrong_version") << "wrong_version" << int(Flash::kExitWrongVersion);
+    QTest::newRow("no_version_after") << "no_version_after" << int(Flash::kExitNoVersionAfter);
 }
 
 void TestFlashLogic::exitCodeOfOutcome()

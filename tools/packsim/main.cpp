@@ -178,6 +178,10 @@ int main(int argc, char *argv[])
          QStringLiteral("MS after answering an image's end command, unplug; plug back in (same --link)\n"
                         "MS later: the next pack of a production line."),
          QStringLiteral("MS")},
+        {QStringLiteral("version-after-image"),
+         QStringLiteral("Report TEXT as the version once an image's end command is answered (the new\n"
+                        "firmware; with --off-after-image after a silent restart)."),
+         QStringLiteral("TEXT")},
         {QStringLiteral("off-after-image"),
          QStringLiteral("MS after answering an image's end command, power off (the port stays) for MS."),
          QStringLiteral("MS")},
@@ -235,6 +239,7 @@ int main(int argc, char *argv[])
     pack.setEndReplyAfter(endAfter);
     pack.setPaceBaud(pace);
     pack.setImageOutputPath(parser.value(QStringLiteral("image-out")));
+    pack.setVersionAfterImage(parser.value(QStringLiteral("version-after-image")));
     if (!applyLineOptions(parser, &pack, &error))
         return usageError(error);
 

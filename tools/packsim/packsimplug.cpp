@@ -74,7 +74,11 @@ bool PackSimulator::storeModeFromName(const QString &name, StoreMode *mode)
 // The end answer of an image is on the line: the operator takes the pack away a little later.
 void PackSimulator::afterReply(Kind kind)
 {
-    if (kind != Kind::End || !m_imageAnswered || m_afterImage == AfterImage::Stay)
+    if (kind != Kind::End || !m_imageAnswered)
+        return;
+    if (!m_versionAfterImage.isEmpty())
+        m_versionText = m_versionAfterImage; // the new firmware, once the pack has restarted into it
+    if (m_afterImage == AfterImage::Stay)
         return;
     m_imageAnswered = false;
     const int ms = m_afterImageMs;

@@ -150,6 +150,9 @@ public:
     bool powered() const { return m_powered; }
     void powerCycle(int offMs);
     void setAfterImage(AfterImage what, int ms);
+    // The version the pack reports once it has answered an image's end command (with
+    // setAfterImage(PowerCycle, ms): after a silent restart).
+    void setVersionAfterImage(const QString &text) { m_versionAfterImage = text; }
     void setStoreMode(StoreMode mode) { m_storeMode = mode; }
     StoreMode storeMode() const { return m_storeMode; }
     // "number" or "append"; false for anything else.
@@ -276,6 +279,7 @@ private:
     int m_repeatedPackets = 0;
 
     QString m_versionText;
+    QString m_versionAfterImage;
     QByteArray m_testRecord;
     QString m_imageOutputPath;
 
