@@ -236,11 +236,11 @@ void TestHelpGuide::contentsPageLinksBothParts()
     const PdfObjects pdf(file.readAll());
     const QByteArray catalog = pdf.object(pdf.root());
     QVERIFY(!catalog.isEmpty());
-    const QRegularExpressionMatch pagesRef = QRegularExpression(QStringLiteral("/Pages (\\d+) 0 R"))
-                                                 .match(QString::fromLatin1(catalog));
+    const QRegularExpressionMatch pagesRef =
+        QRegularExpression(QStringLiteral("/Pages (\\d+) 0 R")).match(QString::fromLatin1(catalog));
     QVERIFY(pagesRef.hasMatch());
-    const QList<int> pages = references(arrayEntry(pdf, pdf.object(pagesRef.captured(1).toInt()),
-                                                   QStringLiteral("Kids")));
+    const QList<int> pages =
+        references(arrayEntry(pdf, pdf.object(pagesRef.captured(1).toInt()), QStringLiteral("Kids")));
     QVERIFY(pages.size() >= 3);
 
     // The named destinations: every heading the guide links to, on its page (counted from 0).
