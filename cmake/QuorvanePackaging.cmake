@@ -31,7 +31,9 @@ endif()
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/linux/quorvane.desktop DESTINATION share/applications)
 
 # The manual pages, from each program's --help (none of them needs a display for it); gzip -n
-# keeps them byte-identical from build to build.
+# keeps them byte-identical from build to build. help2man runs packaging/linux/help2man-usage.sh,
+# copied under the program's name, which hands it the program's output with every way of calling
+# the program on a line of its own, so that the whole synopsis lands under SYNOPSIS.
 find_program(QUORVANE_HELP2MAN help2man)
 find_program(QUORVANE_GZIP gzip)
 set(QUORVANE_MAN_Quorvane "BMS firmware updater (window)")
@@ -45,14 +47,18 @@ if(QUORVANE_HELP2MAN AND QUORVANE_GZIP)
         endif()
         set(page ${CMAKE_BINARY_DIR}/packaging/man/${program}.1)
         set(include ${PROJECT_SOURCE_DIR}/packaging/linux/${program}.h2m)
+        set(usage ${PROJECT_SOURCE_DIR}/packaging/linux/help2man-usage.sh)
+        set(stand_in ${CMAKE_BINARY_DIR}/packaging/man/bin/${program})
         add_custom_command(OUTPUT ${page}.gz
-            COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging/man
+            COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging/man/bin
+            COMMAND ${CMAKE_COMMAND} -E copy ${usage} ${stand_in}
             COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
+                    QUORVANE_MAN_PROGRAM=$<TARGET_FILE:${program}>
                     ${QUORVANE_HELP2MAN} --no-info --no-discard-stderr --section=1
                     --version-string=${PROJECT_VERSION} "--name=${QUORVANE_MAN_${program}}"
-                    --include=${include} --output=${page} $<TARGET_FILE:${program}>
+                    --include=${include} --output=${page} ${stand_in}
             COMMAND ${QUORVANE_GZIP} -9nf ${page}
-            DEPENDS ${program} ${include}
+            DEPENDS ${program} ${include} ${usage}
             COMMENT "Writing the manual page ${program}(1)"
             VERBATIM)
         list(APPEND QUORVANE_MAN_PAGES ${page}.gz)

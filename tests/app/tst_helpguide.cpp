@@ -1,8 +1,11 @@
 // The user guide's content: every message the window can show is explained in both languages,
-// Chinese is never slanted, the example version is the one README and the pack simulator use, and
-// the built PDF carries a real CJK face.
+// Chinese is never slanted, the example version is the one README and the pack simulator use, the
+// built PDF carries a real CJK face, and its first page is the contents, with a jump to every
+// heading of both parts (so Help opens on a page for either language).
 #include <QFile>
+#include <QMap>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTranslator>
 #include <QtTest>
 
@@ -14,7 +17,8 @@ QString readText(const QString &path)
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-// The guide's two halves, split at the Chinese title.
+// The guide's two halves, split at the Chinese title (the contents page before both goes with the
+// English half).
 struct Guide
 {
     QString english;
@@ -24,7 +28,7 @@ struct Guide
 Guide readGuide()
 {
     const QString html = readText(QStringLiteral(QUORVANE_SOURCE_DIR "/docs/help/guide.html"));
-    const int split = html.indexOf(QStringLiteral("<h1>Quorvane — 用户指南</h1>"));
+    const int split = html.indexOf(QStringLiteral("<h1 id=\"zh\""));
     if (split < 0) {
         return {};
     }
@@ -46,6 +50,64 @@ bool holdsMessage(const QString &text, const QString &message)
     return true;
 }
 
+// The built PDF's objects, each in its last version (the renderer appends an update to the file
+// Qt wrote: a later "N 0 obj" replaces an earlier one).
+class PdfObjects
+{
+public:
+    explicit PdfObjects(const QByteArray &pdf) : m_pdf(pdf)
+    {
+        const QByteArray head = " 0 obj\n";
+        for (int at = pdf.indexOf(head); at >= 0; at = pdf.indexOf(head, at + 1)) {
+            const int line = pdf.lastIndexOf('\n', at) + 1;
+            bool number = false;
+            const int n = pdf.mid(line, at - line).toInt(&number);
+            if (number && line > 0) {
+                m_at.insert(n, at + head.size());
+            }
+        }
+    }
+    QByteArray object(int number) const
+    {
+        const int at = m_at.value(number, -1);
+        return at < 0 ? QByteArray() : m_pdf.mid(at, m_pdf.indexOf("\nendobj", at) - at);
+    }
+    QList<int> numbers() const { return m_at.keys(); }
+    // The catalog, named by the last trailer.
+    int root() const
+    {
+        const QString trailer = QString::fromLatin1(m_pdf.mid(m_pdf.lastIndexOf("trailer")));
+        return QRegularExpression(QStringLiteral("/Root (\\d+) 0 R")).match(trailer).captured(1).toInt();
+    }
+
+private:
+    QByteArray m_pdf;
+    QMap<int, int> m_at; // object number: where its last version's body begins
+};
+
+// The "N 0 R" references in text, in order.
+QList<int> references(const QByteArray &text)
+{
+    QList<int> numbers;
+    static const QRegularExpression reference(QStringLiteral("(\\d+) 0 R"));
+    for (auto it = reference.globalMatch(QString::fromLatin1(text)); it.hasNext();) {
+        numbers.append(it.next().captured(1).toInt());
+    }
+    return numbers;
+}
+
+// The text of a dictionary entry that is an array ("/Kids [...]") or a reference to one.
+QByteArray arrayEntry(const PdfObjects &pdf, const QByteArray &dictionary, const QString &key)
+{
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("/%1\\s*(\\[[^\\]]*\\]|(\\d+) 0 R)").arg(key))
+            .match(QString::fromLatin1(dictionary));
+    if (!m.hasMatch()) {
+        return QByteArray();
+    }
+    return m.captured(2).isEmpty() ? m.captured(1).toLatin1() : pdf.object(m.captured(2).toInt());
+}
+
 } // namespace
 
 class TestHelpGuide : public QObject
@@ -60,6 +122,7 @@ private slots:
     void exampleVersion_data();
     void exampleVersion();
     void pdfHasCjkFace();
+    void contentsPageLinksBothParts();
 
 private:
     Guide m_guide;
@@ -164,6 +227,63 @@ void TestHelpGuide::pdfHasCjkFace()
     QVERIFY2(pdf.open(QIODevice::ReadOnly), qPrintable(pdf.fileName()));
     // Embedded fonts are named /FontName /ABCDEF+Family: the Chinese half needs a CJK one.
     QVERIFY(pdf.readAll().contains("+WenQuanYiMicroHei"));
+}
+
+void TestHelpGuide::contentsPageLinksBothParts()
+{
+    QFile file(QStringLiteral(QUORVANE_BUILT_HELP_PDF));
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+    const PdfObjects pdf(file.readAll());
+    const QByteArray catalog = pdf.object(pdf.root());
+    QVERIFY(!catalog.isEmpty());
+    const QRegularExpressionMatch pagesRef =
+        QRegularExpression(QStringLiteral("/Pages (\\d+) 0 R")).match(QString::fromLatin1(catalog));
+    QVERIFY(pagesRef.hasMatch());
+    const QList<int> pages =
+        references(arrayEntry(pdf, pdf.object(pagesRef.captured(1).toInt()), QStringLiteral("Kids")));
+    QVERIFY(pages.size() >= 3);
+
+    // The named destinations: every heading the guide links to, on its page (counted from 0).
+    QMap<QString, int> destinations;
+    const int dests = catalog.indexOf("/Dests");
+    QVERIFY2(dests >= 0, "the catalog names no destinations");
+    static const QRegularExpression destination(QStringLiteral("/([A-Za-z0-9_-]+) \\[(\\d+) 0 R"));
+    const QString table = QString::fromLatin1(catalog.mid(dests, catalog.indexOf(">>", dests) - dests));
+    for (auto it = destination.globalMatch(table); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        destinations.insert(m.captured(1), pages.indexOf(m.captured(2).toInt()));
+    }
+    // Both parts begin after the contents page, the English one first.
+    QVERIFY(destinations.contains(QStringLiteral("en")));
+    QVERIFY(destinations.contains(QStringLiteral("zh")));
+    const int english = destinations.value(QStringLiteral("en"));
+    const int chinese = destinations.value(QStringLiteral("zh"));
+    QCOMPARE(english, 1);
+    QVERIFY(chinese > english);
+    for (auto it = destinations.cbegin(); it != destinations.cend(); ++it) {
+        const bool inChinese = it.key().startsWith(QLatin1String("zh"));
+        QVERIFY2(it.value() >= (inChinese ? chinese : english), qPrintable(it.key()));
+        QVERIFY2(inChinese || it.value() < chinese, qPrintable(it.key()));
+    }
+
+    // Page 1 jumps to every one of them, in both parts.
+    QSet<QString> linked;
+    static const QRegularExpression jump(QStringLiteral("/S /GoTo\\s*/D /([A-Za-z0-9_-]+)"));
+    for (int annotation : references(arrayEntry(pdf, pdf.object(pages.first()), QStringLiteral("Annots")))) {
+        const QRegularExpressionMatch m = jump.match(QString::fromLatin1(pdf.object(annotation)));
+        if (m.hasMatch()) {
+            linked.insert(m.captured(1));
+        }
+    }
+    for (auto it = destinations.cbegin(); it != destinations.cend(); ++it) {
+        QVERIFY2(linked.contains(it.key()), qPrintable(QStringLiteral("page 1 has no link to ") + it.key()));
+    }
+    QVERIFY(destinations.size() >= 2 * 9 + 2);
+
+    // No link inside the guide is left as a web address ("#name") a viewer would not follow.
+    for (int number : pdf.numbers()) {
+        QVERIFY2(!pdf.object(number).contains("/URI (#"), qPrintable(QString::number(number)));
+    }
 }
 
 QTEST_MAIN(TestHelpGuide)
