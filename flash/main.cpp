@@ -1,5 +1,6 @@
 // quorvane-flash: the window's download from the command line, to one pack or several at once.
 #include "console.h"
+#include "firmwarechoice.h"
 #include "options.h"
 #include "portflasher.h"
 #include "report.h"
@@ -263,6 +264,11 @@ private:
 
 int runStation(QCoreApplication &app, const Flash::Options &options)
 {
+    const QString problem = Flash::firmwareDirProblem(options.firmwareDir);
+    if (!problem.isEmpty()) {
+        err() << "quorvane-flash: --firmware-dir " << problem << '\n';
+        return Flash::kExitBadCommandLine;
+    }
     Flash::installSignalHandlers();
     Flash::Station station(options, recordPath(options));
     QTimer::singleShot(0, &station, [&station] { station.start(); });

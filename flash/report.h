@@ -37,10 +37,12 @@ struct PortResult
     bool unverified = false;
 };
 
-// Whether a version can be flashed by: not empty or blank, no path separator, no control
-// character. Any other version counts as not reported.
+// Whether a version can be flashed by: at least 4 characters besides blanks, a letter or digit
+// among them, no path separator, no control, format (bidirectional) or line-separator character.
+// Any other version counts as not reported.
 bool versionUsable(const QString &version);
-// The version as printed: control characters (and the backslash) escaped, \xNN or \uNNNN.
+// The version as printed: control, format and line-separator characters (and the backslash)
+// escaped, \xNN or \uNNNN.
 QString printableVersion(const QString &version);
 
 // What a port's outcome line says, why and what to do next:

@@ -129,7 +129,8 @@ void StationPort::onPortLost()
 
 void StationPort::flash(const QString &version)
 {
-    const FirmwareChoice choice = chooseFirmware(firmwareFiles(m_settings.firmwareDir), version);
+    const FirmwareChoice choice =
+        chooseFirmware(m_settings.firmwareDir, firmwareFiles(m_settings.firmwareDir), version);
     const QString problem = choiceProblem(choice, version);
     if (!problem.isEmpty()) {
         notFlashed(version, QString(), problem);

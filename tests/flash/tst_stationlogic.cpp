@@ -112,6 +112,26 @@ void TestStationLogic::choice_data()
     QTest::newRow("empty") << ""
                            << ""
                            << "the pack reports no usable version (\"\"); nothing flashed";
+    QTest::newRow("one readable, one not")
+        << "BMS_V4.0.00_2024"
+        << ""
+        << "2 firmware files for version BMS_V4.0.00_2024: DIR/d/BMS_V4.0.00_2024.bin, "
+           "DIR/e/BMS_V4.0.00_2024.bin (cannot be read); nothing flashed";
+    // Only the path below the folder counts: not the folder's own name, not the extension.
+    QTest::newRow("the folder's own name") << "FIRMWARE_ROOT"
+                                           << ""
+                                           << "no firmware for version FIRMWARE_ROOT: no file path holds "
+                                              "\"FIRMWARE_ROO\"; nothing flashed";
+    QTest::newRow("the extension") << "sorrel"
+                                   << ""
+                                   << "no firmware for version sorrel: no file path holds \"sorrel\"; "
+                                      "nothing flashed";
+    QTest::newRow("too short") << "bin"
+                               << ""
+                               << "the pack reports no usable version (\"bin\"); nothing flashed";
+    QTest::newRow("a dot") << "."
+                           << ""
+                           << "the pack reports no usable version (\".\"); nothing flashed";
 }
 
 void TestStationLogic::choice()
@@ -119,18 +139,23 @@ void TestStationLogic::choice()
     QFETCH(QString, version);
     QFETCH(QString, path);
     QFETCH(QString, problem);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    for (const char *file : {"BMS_V2.1.07_2026/bms.bin", "v3/BMS_V3.0.01_fw.sorrel", "a/BMS_V1.0.00_2020.bin",
-                             "b/BMS_V1.0.00_2020.bin", "BMS_V9.9.99_2030/notes.txt"}) {
+    QTemporaryDir temporary;
+    QVERIFY(temporary.isValid());
+    const QDir dir(temporary.filePath(QStringLiteral("FIRMWARE_ROOT")));
+    for (const char *file :
+         {"BMS_V2.1.07_2026/bms.bin", "v3/BMS_V3.0.01_fw.sorrel", "a/BMS_V1.0.00_2020.bin",
+          "b/BMS_V1.0.00_2020.bin", "BMS_V9.9.99_2030/notes.txt", "d/BMS_V4.0.00_2024.bin"}) {
         const QString at = dir.filePath(QLatin1String(file));
         QVERIFY(QDir().mkpath(QFileInfo(at).path()));
         QFile f(at);
         QVERIFY(f.open(QIODevice::WriteOnly));
     }
+    // A link to nothing cannot be read, whoever runs the test (root reads a file without rights).
+    QVERIFY(dir.mkpath(QStringLiteral("e")));
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone.bin")), dir.filePath("e/BMS_V4.0.00_2024.bin")));
     const QStringList files = Flash::firmwareFiles(dir.path());
-    QCOMPARE(files.size(), 4); // notes.txt is no firmware
-    const Flash::FirmwareChoice choice = Flash::chooseFirmware(files, version);
+    QCOMPARE(files.size(), 6); // notes.txt is no firmware
+    const Flash::FirmwareChoice choice = Flash::chooseFirmware(dir.path(), files, version);
     QCOMPARE(choice.path, path.isEmpty() ? QString() : dir.filePath(path));
     QCOMPARE(Flash::choiceProblem(choice, version), QString(problem).replace("DIR", dir.path()));
 }
