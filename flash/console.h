@@ -24,6 +24,7 @@ public:
     void report(const QByteArray &bytes); // the JSON report on standard output
     void flush();
     bool terminal() const { return m_terminal; } // the line stream is a terminal
+    int columns() const; // the terminal's width in characters; 0 when unknown or not a terminal
 
 private:
     static bool put(std::FILE *stream, const QByteArray &bytes, bool *failed);

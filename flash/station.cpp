@@ -110,10 +110,8 @@ void Station::onSignals()
 void Station::onPackDone(const PortResult &result)
 {
     m_results.append(result);
-    if (flashed(result)) {
-        ++(result.exitCode == kExitConfirmed ? m_confirmed : m_failed);
-    }
-    QString text = stationResultLine(result) + QLatin1Char('\n');
+    ++(!flashed(result) ? m_notFlashed : result.exitCode == kExitConfirmed ? m_confirmed : m_failed);
+    QString text = stationResultLine(result, m_console.columns()) + QLatin1Char('\n');
     if (m_console.terminal()) {
         text += QLatin1Char('\a');
     }
@@ -148,7 +146,7 @@ QString Station::tableText() const
     for (const auto &port : m_ports) {
         text += stationRowText(port->row(), width) + QLatin1Char('\n');
     }
-    return text + stationTotals(m_confirmed, m_failed) + QLatin1Char('\n');
+    return text + stationTotals(m_confirmed, m_failed, m_notFlashed) + QLatin1Char('\n');
 }
 
 void Station::redraw()

@@ -59,6 +59,7 @@ private:
     int m_drawn = 0;
     int m_confirmed = 0;
     int m_failed = 0;
+    int m_notFlashed = 0;
     int m_exitCode = kExitConfirmed;
 };
 

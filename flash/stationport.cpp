@@ -129,6 +129,7 @@ void StationPort::onPortLost()
 
 void StationPort::flash(const QString &version)
 {
+    m_lastOutcome.clear(); // the next pack is here: the last one's result leaves its row
     const FirmwareChoice choice =
         chooseFirmware(m_settings.firmwareDir, firmwareFiles(m_settings.firmwareDir), version);
     const QString problem = choiceProblem(choice, version);
@@ -177,6 +178,7 @@ void StationPort::onFinished(const Download::Record &record, const QString &reco
         emit notice(QStringLiteral("%1: record not written: %2").arg(m_port, recordError));
     }
     m_exchange->clearImage();
+    m_lastOutcome = record.outcome;
     emit packDone(result);
     if (m_stopping) {
         stopNow();

@@ -1,6 +1,7 @@
 // quorvane-flash --station as a line runs it: the real program against pack simulators on
 // pseudo-terminals that are plugged in, flashed, unplugged and plugged in again.
 #include "packsimulator.h"
+#include "terminal.h"
 #include "testfirmware.h"
 
 #include <QDir>
@@ -51,13 +52,16 @@ private slots:
     void firmwareNotChosen();
     void ctrlC_data();
     void ctrlC();
+    void onATerminal();
 
 private:
     // A pack reporting version, behind the link m_dir/name, unplugged until plugIn(); after
     // `packs` images it stays where it is.
     std::unique_ptr<Line> newLine(const QString &name, const char *version, int packs);
     void writeFirmware(const QString &relative, quint32 seed);
-    bool startStation(const std::vector<std::unique_ptr<Line>> &lines, const QStringList &extra = {});
+    // The station on lines; its output to terminal when given, else to m_out.
+    bool startStation(const std::vector<std::unique_ptr<Line>> &lines, const QStringList &extra = {},
+                      Terminal *terminal = nullptr);
     bool waitForOutput(const QString &text, int timeoutMs = 15000);
     int stopStation(int interrupts = 1);
     QJsonArray report() const;
@@ -65,6 +69,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<QProcess> m_station;
     QString m_out;
+    Terminal *m_terminal = nullptr;
 };
 
 void TestStation::init()
@@ -75,6 +80,7 @@ void TestStation::init()
     writeFirmware(QStringLiteral("fw/%1/bms.bin").arg(QLatin1String(kVersionA)), 1);
     writeFirmware(QStringLiteral("fw/%1/bms.bin").arg(QLatin1String(kVersionB)), 2);
     m_out.clear();
+    m_terminal = nullptr;
 }
 
 void TestStation::cleanup()
@@ -116,7 +122,8 @@ std::unique_ptr<Line> TestStation::newLine(const QString &name, const char *vers
     return line;
 }
 
-bool TestStation::startStation(const std::vector<std::unique_ptr<Line>> &lines, const QStringList &extra)
+bool TestStation::startStation(const std::vector<std::unique_ptr<Line>> &lines, const QStringList &extra,
+                               Terminal *terminal)
 {
     QStringList arguments{
         QStringLiteral("--station"),        QStringLiteral("--firmware-dir"),  m_dir->filePath("fw"),
@@ -126,9 +133,14 @@ bool TestStation::startStation(const std::vector<std::unique_ptr<Line>> &lines, 
         arguments << QStringLiteral("--port") << line->link;
     }
     m_station = std::make_unique<QProcess>();
-    m_station->setProcessChannelMode(QProcess::MergedChannels);
-    connect(m_station.get(), &QProcess::readyRead, this,
-            [this] { m_out += QString::fromUtf8(m_station->readAll()); });
+    m_terminal = terminal;
+    if (terminal) {
+        terminal->attach(m_station.get());
+    } else {
+        m_station->setProcessChannelMode(QProcess::MergedChannels);
+        connect(m_station.get(), &QProcess::readyRead, this,
+                [this] { m_out += QString::fromUtf8(m_station->readAll()); });
+    }
     m_station->start(QStringLiteral(QUORVANE_FLASH_EXE), arguments + extra);
     return m_station->waitForStarted() && waitForOutput(QStringLiteral("station: "));
 }
@@ -137,10 +149,11 @@ bool TestStation::waitForOutput(const QString &text, int timeoutMs)
 {
     QElapsedTimer clock;
     clock.start();
-    while (!m_out.contains(text) && clock.elapsed() < timeoutMs) {
+    const auto seen = [this, &text] { return (m_terminal ? m_terminal->text() : m_out).contains(text); };
+    while (!seen() && clock.elapsed() < timeoutMs) {
         QTest::qWait(20);
     }
-    return m_out.contains(text);
+    return seen();
 }
 
 int TestStation::stopStation(int interrupts)
@@ -153,7 +166,9 @@ int TestStation::stopStation(int interrupts)
     if (m_station->state() != QProcess::NotRunning && !finished.wait(30000)) {
         return -1;
     }
-    m_out += QString::fromUtf8(m_station->readAll());
+    if (!m_terminal) {
+        m_out += QString::fromUtf8(m_station->readAll());
+    }
     return m_station->exitStatus() == QProcess::NormalExit ? m_station->exitCode() : -1;
 }
 
@@ -268,6 +283,39 @@ void TestStation::ctrlC()
         QVERIFY(m_out.contains(QLatin1String("  interrupted  ")));
     }
     QCOMPARE(report().size(), 1);
+}
+
+// On an 80-column terminal: a failed pack reads as a failure and stays on its row once taken
+// away, a pack not flashed counts in the totals, and result lines with long paths fit the width.
+void TestStation::onATerminal()
+{
+    constexpr int kColumns = 80;
+    Terminal terminal(kColumns);
+    QVERIFY(terminal.isOpen());
+    std::vector<std::unique_ptr<Line>> lines;
+    lines.push_back(newLine(QStringLiteral("ttyPACK1"), kVersionA, 1));
+    lines.push_back(newLine(QStringLiteral("ttyPACK2"), "BMS_V9.9.99_2030", 1));
+    QVERIFY(lines[0] && lines[1]);
+    QString why;
+    QVERIFY2(lines[0]->pack->addSilent(QStringLiteral("data:3"), &why), qPrintable(why));
+    QVERIFY2(startStation(lines, {}, &terminal), qPrintable(terminal.text()));
+    QVERIFY(lines[0]->pack->plugIn() && lines[1]->pack->plugIn());
+    QVERIFY2(waitForOutput(QStringLiteral("FAIL (stalled); remove pack")), qPrintable(terminal.text()));
+    lines[0]->pack->unplug();
+    QVERIFY2(waitForOutput(QStringLiteral("FAIL (stalled); pack removed")), qPrintable(terminal.text()));
+    QVERIFY2(waitForOutput(QStringLiteral("packs confirmed: 0  failed: 1  not flashed: 1")),
+             qPrintable(terminal.text()));
+    QCOMPARE(stopStation(), 6);
+    int results = 0;
+    for (const QString &line : terminal.plainLines()) {
+        if (line.startsWith(m_dir->path()) || line.startsWith(QLatin1String("  ("))) {
+            QVERIFY2(line.size() <= kColumns, qPrintable(line));
+            results += line.contains(QLatin1String("  stalled  ")) ? 1 : 0;
+        }
+    }
+    QCOMPARE(results, 1);
+    QVERIFY(
+        terminal.text().contains(QRegularExpression(QStringLiteral("  \\.\\.\\.[^ ]*/bms\\.bin  stalled"))));
 }
 
 QTEST_GUILESS_MAIN(TestStation)

@@ -21,6 +21,8 @@ private slots:
     void rows_data();
     void rows();
     void summaryAndExitCode();
+    void resultLineFits_data();
+    void resultLineFits();
 };
 
 void TestStationLogic::parse_data()
@@ -169,10 +171,17 @@ void TestStationLogic::rows_data()
                              << "P1    waiting";
     QTest::newRow("flashing") << int(Flash::StationPhase::Flashing) << ""
                               << "P1    flashing 12/48";
-    QTest::newRow("done") << int(Flash::StationPhase::Leaving) << "stalled"
-                          << "P1    done (stalled); remove pack";
+    QTest::newRow("done") << int(Flash::StationPhase::Leaving) << "confirmed"
+                          << "P1    done (confirmed); remove pack";
+    QTest::newRow("failed") << int(Flash::StationPhase::Leaving) << "unconfirmed"
+                            << "P1    FAIL (unconfirmed); remove pack";
     QTest::newRow("not flashed") << int(Flash::StationPhase::Leaving) << "not_flashed"
                                  << "P1    not flashed; remove pack";
+    // The last result stays on the row once the pack is gone, until the next one arrives.
+    QTest::newRow("failed, pack gone") << int(Flash::StationPhase::Waiting) << "stalled"
+                                       << "P1    FAIL (stalled); pack removed";
+    QTest::newRow("done, pack gone") << int(Flash::StationPhase::Waiting) << "confirmed"
+                                     << "P1    done (confirmed); pack removed";
     QTest::newRow("stopped") << int(Flash::StationPhase::Stopped) << ""
                              << "P1    stopped";
 }
@@ -212,7 +221,47 @@ void TestStationLogic::summaryAndExitCode()
                             "P1            2       0            0\n"
                             "P2            0       1            1\n"
                             "P3            0       0            0\n"));
-    QCOMPARE(Flash::stationTotals(2, 1), QStringLiteral("packs confirmed: 2  failed: 1"));
+    QCOMPARE(Flash::stationTotals(2, 1, 1), QStringLiteral("packs confirmed: 2  failed: 1  not flashed: 1"));
+}
+
+void TestStationLogic::resultLineFits_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("no terminal") << 0 << "why"
+                                 << "P1  V2.1  /srv/firmware/line-4/V2.1/bms.bin  stalled  1.5 s (why)";
+    QTest::newRow("fits") << 80 << ""
+                          << "P1  V2.1  /srv/firmware/line-4/V2.1/bms.bin  stalled  1.5 s";
+    QTest::newRow("the path shortened from the left") << 40 << ""
+                                                      << "P1  V2.1  ...2.1/bms.bin  stalled  1.5 s";
+    QTest::newRow("the reason on lines of its own") << 40 << "stalled: no answer for package 4 in 1 s"
+                                                    << "P1  V2.1  ...2.1/bms.bin  stalled  1.5 s\n"
+                                                       "  (stalled: no answer for package 4 in 1\n"
+                                                       "  s)";
+    QTest::newRow("narrower than the fields") << 20 << ""
+                                              << "P1  V2.1  ...n  s...";
+}
+
+// On a terminal a result line is never wider than the terminal.
+void TestStationLogic::resultLineFits()
+{
+    QFETCH(int, width);
+    QFETCH(QString, failure);
+    QFETCH(QString, text);
+    Flash::PortResult r;
+    r.record.port = QStringLiteral("P1");
+    r.record.packVersion = QStringLiteral("V2.1");
+    r.record.file = QStringLiteral("/srv/firmware/line-4/V2.1/bms.bin");
+    r.record.outcome = QStringLiteral("stalled");
+    r.record.started = QDateTime::currentDateTime();
+    r.record.ended = r.record.started.addMSecs(1500);
+    r.failure = failure;
+    const QString line = Flash::stationResultLine(r, width);
+    QCOMPARE(line, text);
+    for (const QString &part : line.split(QLatin1Char('\n'))) {
+        QVERIFY2(width == 0 || part.size() <= width, qPrintable(part));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestStationLogic)
