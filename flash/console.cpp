@@ -1,6 +1,7 @@
 #include "console.h"
 
 #include "options.h"
+#include "reportfile.h"
 
 #include <csignal>
 
@@ -81,9 +82,9 @@ void Console::error(const QString &text)
     put(stderr, text.toLocal8Bit(), &m_errorFailed);
 }
 
-void Console::report(const QByteArray &bytes)
+bool Console::report(const QByteArray &bytes, QString *error)
 {
-    put(stdout, bytes, &m_outFailed);
+    return writeReportStream(stdout, bytes, error);
 }
 
 void Console::flush()

@@ -5,6 +5,8 @@
 #include "portidentity.h"
 #include "report.h"
 
+#include <QDir>
+
 namespace Flash {
 
 PortFlasher::PortFlasher(const QString &port, const PortSettings &settings, const SharedImage *image,
@@ -76,6 +78,13 @@ void PortFlasher::start()
     m_exchange.queryVersion();
 }
 
+void PortFlasher::refuse(const QString &why)
+{
+    m_started = QDateTime::currentDateTime();
+    m_failure = why;
+    finish(QStringLiteral("image_refused"));
+}
+
 void PortFlasher::interrupt()
 {
     if (finished()) {
@@ -145,6 +154,12 @@ void PortFlasher::finish(const QString &outcome)
         m_record = m_exchange.knownRecord();
         m_record.started = m_started;
         m_record.ended = QDateTime::currentDateTime();
+        // What the command line gave, whether or not the port opened.
+        m_record.port = m_port;
+        m_record.baud = m_settings.baud;
+        if (m_record.file.isEmpty() && m_image && !m_settings.readVersionOnly) {
+            m_record.file = QDir::toNativeSeparators(m_image->path);
+        }
     }
     m_record.outcome = outcome;
     m_exchange.closePort(); // the download has its outcome: closing records nothing more

@@ -5,7 +5,6 @@
 
 #include <QFileInfo>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <algorithm>
@@ -188,16 +187,6 @@ QString imageProblemText(FirmwareImage::LoadVerdict verdict, const QString &path
     }
     return QFileInfo::exists(path) ? QStringLiteral("the file cannot be read")
                                    : QStringLiteral("%1: not found").arg(path);
-}
-
-bool writeReportFile(const QString &path, const QByteArray &bytes, QString *error)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
 }
 
 QString summaryTable(const QList<PortResult> &results)

@@ -57,10 +57,6 @@ QString outcomeAdvice(const QString &outcome, quint32 packet, int stallTimeoutS)
 // Why an image cannot be flashed: "PATH: not found", "the file is too short", ...; empty when loaded.
 QString imageProblemText(FirmwareImage::LoadVerdict verdict, const QString &path);
 
-// Writes the report to a temporary file in the folder of path, then renames it over path, so an
-// old report never stands for this run. False, with *error set, when that fails.
-bool writeReportFile(const QString &path, const QByteArray &bytes, QString *error);
-
 // A table: port, version, outcome, seconds; one row per port, columns aligned. A pack flashed
 // without a version (--unverified) shows "- (unverified)".
 QString summaryTable(const QList<PortResult> &results);

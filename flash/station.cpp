@@ -2,6 +2,7 @@
 
 #include "constants.h"
 #include "portidentity.h"
+#include "reportfile.h"
 #include "stationview.h"
 
 #include <QCoreApplication>
@@ -14,13 +15,15 @@ namespace Flash {
 
 namespace {
 
-constexpr int kRedrawMs = 250;    // ms between redraws of the live table on a terminal
-constexpr int kSignalPollMs = 50; // ms between looks at the Ctrl-C count
+constexpr int kRedrawMs = 250;       // ms between redraws of the live table on a terminal
+constexpr int kSignalPollMs = 50;    // ms between looks at the Ctrl-C count
+constexpr int kReportWriteMs = 1000; // ms between rewrites of the report while packs come
 
 } // namespace
 
 Station::Station(const Options &options, const QString &recordFile, QObject *parent)
-    : QObject(parent), m_options(options), m_console(false)
+    : QObject(parent), m_options(options), m_console(false),
+      m_reportWrites(kReportWriteMs, [this] { writeReport(); })
 {
     m_settings.baud = options.baud;
     m_settings.stallTimeoutS = options.stallTimeoutS;
@@ -107,8 +110,12 @@ void Station::onSignals()
     finishIfStopped();
 }
 
-void Station::onPackDone(const PortResult &result)
+void Station::onPackDone(const PortResult &pack)
 {
+    PortResult result = pack;
+    if (m_hungUp && result.exitCode == kExitInterrupted) {
+        result.exitCode = kExitHangUp; // nobody was there any more: not a Ctrl-C
+    }
     m_results.append(result);
     ++(!flashed(result) ? m_notFlashed : result.exitCode == kExitConfirmed ? m_confirmed : m_failed);
     QString text = stationResultLine(result, m_console.columns()) + QLatin1Char('\n');
@@ -116,7 +123,7 @@ void Station::onPackDone(const PortResult &result)
         text += QLatin1Char('\a');
     }
     print(text);
-    writeReport();
+    m_reportWrites.request();
 }
 
 void Station::clearTable()
@@ -200,6 +207,7 @@ void Station::finishIfStopped()
         ports << port->port();
     }
     m_console.line(QLatin1Char('\n') + stationSummary(m_results, ports));
+    m_reportWrites.stop();
     writeReport();
     m_exitCode = stationExitCode(m_results);
     if (m_exitCode == kExitConfirmed && m_hungUp) {

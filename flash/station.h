@@ -9,6 +9,7 @@
 #include "options.h"
 #include "report.h"
 #include "stationport.h"
+#include "throttle.h"
 
 #include <QList>
 #include <QObject>
@@ -52,6 +53,7 @@ private:
     QTimer m_redraw;
     QTimer m_signalPoll;
     QTimer m_discovery;
+    Throttle m_reportWrites; // the report after a pack: at most once a second
     int m_signalsSeen = 0;
     bool m_hungUp = false;
     bool m_reportFailed = false;

@@ -155,10 +155,12 @@ void StationPort::notFlashed(const QString &version, const QString &file, const 
     PortResult result;
     result.record.port = m_port;
     result.record.packVersion = version;
+    result.record.baud = m_settings.baud;
     result.record.file = QDir::toNativeSeparators(file);
     result.record.outcome = notFlashedOutcome();
     result.record.started = result.record.ended = QDateTime::currentDateTime();
-    result.exitCode = kExitImageRefused;
+    result.record.programVersion = QStringLiteral(QUORVANE_VERSION);
+    result.exitCode = versionUsable(version) ? kExitImageRefused : kExitNoVersion;
     result.failure = why;
     emit packDone(result);
     toLeaving(notFlashedOutcome());

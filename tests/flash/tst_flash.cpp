@@ -209,6 +209,10 @@ void TestFlash::signalStopsEveryPort()
     const QJsonArray ports = QJsonDocument::fromJson(report.readAll()).array();
     QCOMPARE(ports.size(), 2);
     QCOMPARE(ports[1].toObject().value(QStringLiteral("outcome")).toString(), QStringLiteral("interrupted"));
+    for (const QJsonValue &port : ports) {
+        QCOMPARE(port.toObject().value(QStringLiteral("exit_code")).toInt(),
+                 code); // each port's as the run's
+    }
     const int dataA = a->commandCount(Kind::Data);
     QTest::qWait(1500); // a live timer or port would send more within a tick
     QCOMPARE(a->commandCount(Kind::Data), dataA);

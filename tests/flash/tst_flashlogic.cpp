@@ -3,6 +3,7 @@
 #include "options.h"
 #include "parsedline.h"
 #include "report.h"
+#include "reportfile.h"
 
 #include <QDir>
 #include <QJsonObject>

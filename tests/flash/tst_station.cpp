@@ -229,18 +229,25 @@ void TestStation::firmwareNotChosen_data()
 {
     QTest::addColumn<QString>("version");
     QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("code"); // the report row's
     QTest::newRow("no firmware")
         << "BMS_V9.9.99_2030"
-        << "no firmware for version BMS_V9.9.99_2030: no file path holds \"BMS_V9.9.99_\"; nothing flashed";
+        << "no firmware for version BMS_V9.9.99_2030: no file path holds \"BMS_V9.9.99_\"; nothing flashed"
+        << 4;
     QTest::newRow("two") << "BMS_V1.0.00_2020"
                          << "2 firmware files for version BMS_V1.0.00_2020: "
-                            "FW/a/BMS_V1.0.00_2020.bin, FW/b/BMS_V1.0.00_2020.bin; nothing flashed";
+                            "FW/a/BMS_V1.0.00_2020.bin, FW/b/BMS_V1.0.00_2020.bin; nothing flashed"
+                         << 4;
+    // A piece of the folder's path, or of the extension, is no version.
+    QTest::newRow("the extension") << "bin"
+                                   << "the pack reports no usable version (\"bin\"); nothing flashed" << 3;
 }
 
 void TestStation::firmwareNotChosen()
 {
     QFETCH(QString, version);
     QFETCH(QString, line);
+    QFETCH(int, code);
     writeFirmware(QStringLiteral("fw/a/BMS_V1.0.00_2020.bin"), 3);
     writeFirmware(QStringLiteral("fw/b/BMS_V1.0.00_2020.bin"), 4);
     const QByteArray text = version.toLatin1();
@@ -252,7 +259,11 @@ void TestStation::firmwareNotChosen()
     QVERIFY(waitForOutput(QStringLiteral("  not_flashed  ")));
     QCOMPARE(stopStation(), 0); // nothing flashed, nothing failed
     QCOMPARE(lines.back()->pack->commandCount(Kind::Init), 0);
-    QCOMPARE(report().first().toObject().value("outcome").toString(), QStringLiteral("not_flashed"));
+    const QJsonObject row = report().first().toObject();
+    QCOMPARE(row.value("outcome").toString(), QStringLiteral("not_flashed"));
+    QCOMPARE(row.value("exit_code").toInt(), code);
+    QCOMPARE(row.value("baud").toInt(), 9600);
+    QVERIFY(!row.value("program_version").toString().isEmpty());
 }
 
 void TestStation::ctrlC_data()
