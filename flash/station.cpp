@@ -1,6 +1,7 @@
 #include "station.h"
 
 #include "constants.h"
+#include "firmwarechoice.h"
 #include "portidentity.h"
 #include "reportfile.h"
 #include "stationview.h"
@@ -42,6 +43,7 @@ void Station::start()
     print(QStringLiteral(
               "station: firmware from %1; Ctrl-C stops taking new packs, a second Ctrl-C interrupts\n")
               .arg(m_options.firmwareDir));
+    m_firmware.look(firmwareFiles(m_options.firmwareDir)); // the settle time starts now
     for (const QString &port : qAsConst(m_options.ports)) {
         addPort(port);
     }
@@ -59,7 +61,7 @@ void Station::start()
 void Station::addPort(const QString &port)
 {
     m_devices.insert(PortIdentity::canonicalPath(port));
-    auto stationPort = std::make_unique<StationPort>(port, m_settings);
+    auto stationPort = std::make_unique<StationPort>(port, m_settings, &m_firmware);
     StationPort *p = stationPort.get();
     connect(p, &StationPort::packDone, this, &Station::onPackDone);
     connect(p, &StationPort::notice, this, [this](const QString &text) { print(text + QLatin1Char('\n')); });

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "console.h"
+#include "firmwarestore.h"
 #include "options.h"
 #include "report.h"
 #include "stationport.h"
@@ -47,6 +48,7 @@ private:
     Options m_options;
     StationSettings m_settings;
     Console m_console;
+    FirmwareStore m_firmware;
     std::vector<std::unique_ptr<StationPort>> m_ports;
     QSet<QString> m_devices; // canonical paths of the ports in the station
     QList<PortResult> m_results;

@@ -3,6 +3,7 @@
 #include "constants.h"
 #include "exchange.h"
 #include "firmwarechoice.h"
+#include "firmwarestore.h"
 #include "options.h"
 #include "portidentity.h"
 #include "portpresence.h"
@@ -11,9 +12,17 @@
 
 namespace Flash {
 
-StationPort::StationPort(const QString &port, const StationSettings &settings, QObject *parent)
-    : QObject(parent), m_port(port), m_settings(settings), m_exchange(new Download::Exchange(this))
+StationPort::StationPort(const QString &port, const StationSettings &settings, FirmwareStore *store,
+                         QObject *parent)
+    : QObject(parent), m_port(port), m_settings(settings), m_store(store),
+      m_exchange(new Download::Exchange(this))
 {
+    m_settleTimer.setSingleShot(true);
+    connect(&m_settleTimer, &QTimer::timeout, this, [this] {
+        if (m_phase == StationPhase::Settling) {
+            flash(m_version);
+        }
+    });
     m_presenceTimer.setInterval(Quorvane::kStationPresenceMs);
     m_queryTimer.setInterval(Quorvane::kStationQueryMs);
     m_stillThereTimer.setSingleShot(true);
@@ -102,6 +111,7 @@ void StationPort::onVersion(const QString &version)
         m_goneTimer.start();
         m_stillThereTimer.start(); // still there: ask again in a moment
         return;
+    case StationPhase::Settling:
     case StationPhase::Flashing:
     case StationPhase::Stopped:
         return;
@@ -138,10 +148,26 @@ void StationPort::flash(const QString &version)
         return;
     }
     FirmwareImage::Image image;
-    const QString why = imageProblemText(FirmwareImage::load(choice.path, &image), choice.path);
-    if (!why.isEmpty()) {
+    QString why;
+    int waitMs = 0;
+    switch (m_store->take(choice.path, &image, &why, &waitMs)) {
+    case FirmwareStore::State::Settling:
+        if (m_phase != StationPhase::Settling) {
+            emit notice(QStringLiteral("%1: %2 is still changing (being copied?); flashing it once it has "
+                                       "not changed for %3 s")
+                            .arg(m_port, QDir::toNativeSeparators(choice.path))
+                            .arg(m_store->settleMs() / 1000.0));
+        }
+        m_phase = StationPhase::Settling;
+        m_version = version;
+        m_settleTimer.start(waitMs);
+        emit changed();
+        return;
+    case FirmwareStore::State::Refused:
         notFlashed(version, choice.path, why);
         return;
+    case FirmwareStore::State::Ready:
+        break;
     }
     m_exchange->setImage(image, choice.path);
     m_total = image.packets;
@@ -199,6 +225,7 @@ void StationPort::toWaiting(bool portGone)
     }
     m_stillThereTimer.stop();
     m_goneTimer.stop();
+    m_settleTimer.stop();
     m_phase = StationPhase::Waiting;
     if (portGone) {
         m_exchange->closePort();
@@ -248,6 +275,7 @@ void StationPort::stopNow()
     m_queryTimer.stop();
     m_stillThereTimer.stop();
     m_goneTimer.stop();
+    m_settleTimer.stop();
     m_exchange->closePort();
     m_phase = StationPhase::Stopped;
     emit changed();

@@ -57,6 +57,9 @@ QString stationRowText(const StationRow &row, int width)
         state = row.outcome.isEmpty() ? QStringLiteral("waiting")
                                       : resultText(row.outcome) + QStringLiteral("; pack removed");
         break;
+    case StationPhase::Settling:
+        state = QStringLiteral("firmware still changing");
+        break;
     case StationPhase::Flashing:
         state = QStringLiteral("flashing %1/%2").arg(row.acknowledged).arg(row.total);
         break;

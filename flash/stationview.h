@@ -14,6 +14,7 @@ namespace Flash {
 enum class StationPhase
 {
     Waiting,  // for a pack: the port is not there, or no pack answers the version query
+    Settling, // a pack is there, its firmware file still changing (being copied)
     Flashing, // acknowledged / total packets
     Leaving,  // the pack's result is out: waiting for it to be taken away
     Stopped,  // no more packs (Ctrl-C)
@@ -28,8 +29,8 @@ struct StationRow
     QString outcome; // the last pack's outcome, kept until the next pack arrives
 };
 
-// "PORT  waiting", "PORT  flashing 12/48", "PORT  done (confirmed); remove pack",
-// "PORT  FAIL (stalled); pack removed", "PORT  stopped"; the port left-justified to width. Every
+// "PORT  waiting", "PORT  firmware still changing", "PORT  flashing 12/48", "PORT  done (confirmed); remove
+// pack", "PORT  FAIL (stalled); pack removed", "PORT  stopped"; the port left-justified to width. Every
 // outcome but a confirmed one reads as a failure.
 QString stationRowText(const StationRow &row, int width);
 // "packs confirmed: 3  failed: 1  not flashed: 2"

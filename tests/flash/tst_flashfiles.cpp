@@ -1,11 +1,17 @@
 // Files quorvane-flash must not lose or mistake, each written for real: the --json report onto a
 // FIFO, a full device and a full disk, the download record on a full disk and in a folder that is
-// not there, and the station's report rewrites gathered to one a second. A full disk is the
+// not there, the station's report rewrites gathered to one a second, and a firmware file still
+// being copied when a pack (a simulator on a pseudo-terminal) arrives. A full disk is the
 // file-size limit (RLIMIT_FSIZE): the same refused write as a full file system, without a mount.
 #include "downloadrecord.h"
+#include "firmwarestore.h"
+#include "packsimulator.h"
 #include "reportfile.h"
+#include "stationport.h"
+#include "testfirmware.h"
 #include "throttle.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -81,6 +87,7 @@ private slots:
     void reportTarget_data();
     void reportTarget();
     void reportRewritesGathered();
+    void halfCopiedFirmwareWaits();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -146,6 +153,8 @@ void TestFlashFiles::recordOnAFullDisk()
 {
     const QString path = m_dir->filePath(QStringLiteral("downloads.jsonl"));
     QVERIFY(QFile::link(QStringLiteral("/dev/full"), path));
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression(QStringLiteral("Cannot call seek on a sequential")));
     QString why;
     QVERIFY(!Download::appendRecord(path, aRecord(), &why));
     QCOMPARE(why, QStringLiteral("disk full"));
@@ -230,6 +239,44 @@ void TestFlashFiles::reportRewritesGathered()
     throttle.stop();
     throttle.request();
     QCOMPARE(writes, 3); // after a quiet interval a request runs at once again
+}
+
+// A pack arrives while its firmware is half copied: the station waits until the file has stopped
+// changing and flashes the whole of it; the record's sha256 is of the bytes sent.
+void TestFlashFiles::halfCopiedFirmwareWaits()
+{
+    constexpr qint64 kBytes = 4 + 100 * 2048; // 100 packets
+    const QByteArray bytes = PackSim::firmwareBytes(kBytes, 7);
+    const QString dir = m_dir->filePath(QStringLiteral("fw"));
+    QVERIFY(QDir().mkpath(dir + QStringLiteral("/BMS_V2.1.07_2026")));
+    QFile copy(dir + QStringLiteral("/BMS_V2.1.07_2026/bms.bin"));
+    QVERIFY(copy.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    const QByteArray half = bytes.left(4 + 48 * 2048);
+    QCOMPARE(copy.write(half), qint64(half.size()));
+    PackSim::PackSimulator pack;
+    pack.setReportViolationsOnStderr(false);
+    QVERIFY(pack.openPty());
+    Flash::FirmwareStore store(1000);
+    Flash::StationSettings settings;
+    settings.firmwareDir = dir;
+    Flash::StationPort port(pack.slavePath(), settings, &store);
+    QStringList notices;
+    connect(&port, &Flash::StationPort::notice, this, [&notices](const QString &text) { notices << text; });
+    QList<Flash::PortResult> results;
+    connect(&port, &Flash::StationPort::packDone, this,
+            [&results](const Flash::PortResult &result) { results << result; });
+    port.start();
+    QTRY_COMPARE_WITH_TIMEOUT(notices.filter(QStringLiteral("is still changing")).size(), 1, 10000);
+    QCOMPARE(copy.write(bytes.mid(half.size())), qint64(bytes.size() - half.size())); // the copy ends
+    copy.close();
+    QTRY_COMPARE_WITH_TIMEOUT(results.size(), 1, 30000);
+    const Download::Record &record = results.first().record;
+    QCOMPARE(record.outcome, QStringLiteral("confirmed"));
+    QCOMPARE(record.packets, 100u);
+    QCOMPARE(record.size, kBytes);
+    QCOMPARE(record.sha256.toLatin1(), QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    QVERIFY(pack.image() == PackSim::expectedImage(bytes));
+    port.interrupt();
 }
 
 QTEST_GUILESS_MAIN(TestFlashFiles)

@@ -169,6 +169,8 @@ void TestStationLogic::rows_data()
     QTest::addColumn<QString>("text");
     QTest::newRow("waiting") << int(Flash::StationPhase::Waiting) << ""
                              << "P1    waiting";
+    QTest::newRow("firmware being copied") << int(Flash::StationPhase::Settling) << ""
+                                           << "P1    firmware still changing";
     QTest::newRow("flashing") << int(Flash::StationPhase::Flashing) << ""
                               << "P1    flashing 12/48";
     QTest::newRow("done") << int(Flash::StationPhase::Leaving) << "confirmed"
