@@ -63,7 +63,7 @@ private:
     bool startStation(const std::vector<std::unique_ptr<Line>> &lines, const QStringList &extra = {},
                       Terminal *terminal = nullptr);
     bool waitForOutput(const QString &text, int timeoutMs = 15000);
-    int stopStation(int interrupts = 1);
+    int stopStation(int interrupts = 1, int signal = SIGINT);
     QJsonArray report() const;
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -156,11 +156,11 @@ bool TestStation::waitForOutput(const QString &text, int timeoutMs)
     return seen();
 }
 
-int TestStation::stopStation(int interrupts)
+int TestStation::stopStation(int interrupts, int signal)
 {
     QSignalSpy finished(m_station.get(), qOverload<int, QProcess::ExitStatus>(&QProcess::finished));
     for (int i = 0; i < interrupts; ++i) {
-        ::kill(static_cast<pid_t>(m_station->processId()), SIGINT);
+        ::kill(static_cast<pid_t>(m_station->processId()), signal);
         QTest::qWait(100);
     }
     if (m_station->state() != QProcess::NotRunning && !finished.wait(30000)) {
@@ -269,14 +269,17 @@ void TestStation::firmwareNotChosen()
 void TestStation::ctrlC_data()
 {
     QTest::addColumn<int>("interrupts");
+    QTest::addColumn<int>("signal");
     QTest::addColumn<int>("code");
-    QTest::newRow("first: the download finishes") << 1 << 0;
-    QTest::newRow("second: it is interrupted") << 2 << 130;
+    QTest::newRow("first: the download finishes") << 1 << int(SIGINT) << 0;
+    QTest::newRow("second: it is interrupted") << 2 << int(SIGINT) << 130;
+    QTest::newRow("a hang-up interrupts at once") << 1 << int(SIGHUP) << 129;
 }
 
 void TestStation::ctrlC()
 {
     QFETCH(int, interrupts);
+    QFETCH(int, signal);
     QFETCH(int, code);
     std::vector<std::unique_ptr<Line>> lines;
     lines.push_back(newLine(QStringLiteral("ttyPACK1"), kVersionA, 1));
@@ -284,8 +287,8 @@ void TestStation::ctrlC()
     lines.back()->pack->setPaceBaud(230400); // about 0.2 s a packet
     QVERIFY2(startStation(lines), qPrintable(m_out));
     QTRY_VERIFY_WITH_TIMEOUT(lines.back()->pack->commandCount(Kind::Data) >= 2, 10000);
-    QCOMPARE(stopStation(interrupts), code);
-    QVERIFY(m_out.contains(QLatin1String("stopping: no new packs")));
+    QCOMPARE(stopStation(interrupts, signal), code);
+    QCOMPARE(m_out.contains(QLatin1String("stopping: no new packs")), signal == SIGINT);
     if (code == 0) {
         QCOMPARE(lines.back()->exact, 1);
         QVERIFY(m_out.contains(QLatin1String("  confirmed  ")));
@@ -294,6 +297,7 @@ void TestStation::ctrlC()
         QVERIFY(m_out.contains(QLatin1String("  interrupted  ")));
     }
     QCOMPARE(report().size(), 1);
+    QCOMPARE(report().first().toObject().value("exit_code").toInt(), code); // the pack's as the run's
 }
 
 // On an 80-column terminal: a failed pack reads as a failure and stays on its row once taken
