@@ -64,8 +64,11 @@ QString reportTargetProblem(const QString &path)
     if (target.isDir()) {
         return QStringLiteral("%1 is a folder").arg(path);
     }
+    if (target.exists() && !target.isWritable()) {
+        return QStringLiteral("%1 cannot be written (permission denied)").arg(path);
+    }
     if (target.exists() && !target.isFile()) {
-        return target.isWritable() ? QString() : QStringLiteral("%1 cannot be written").arg(path);
+        return QString(); // a device or a FIFO, written in place
     }
     const QString folder = QDir::toNativeSeparators(target.absolutePath());
     const QFileInfo folderInfo(target.absolutePath());
