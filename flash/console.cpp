@@ -1,14 +1,17 @@
 #include "console.h"
 
 #include "options.h"
+#include "reportfile.h"
 
 #include <csignal>
 
 #ifdef Q_OS_WIN
 #include <io.h>
+#include <windows.h>
 #define QUORVANE_ISATTY(fd) _isatty(fd)
 #define QUORVANE_FILENO(f) _fileno(f)
 #else
+#include <sys/ioctl.h>
 #include <unistd.h>
 #define QUORVANE_ISATTY(fd) isatty(fd)
 #define QUORVANE_FILENO(f) fileno(f)
@@ -48,6 +51,27 @@ bool Console::put(std::FILE *stream, const QByteArray &bytes, bool *failed)
     return true;
 }
 
+int Console::columns() const
+{
+    if (!m_terminal) {
+        return 0;
+    }
+#ifdef Q_OS_WIN
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    const HANDLE handle = GetStdHandle(m_lines == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    if (GetConsoleScreenBufferInfo(handle, &info)) {
+        return info.srWindow.Right - info.srWindow.Left + 1;
+    }
+    return 0;
+#else
+    winsize size{};
+    if (ioctl(QUORVANE_FILENO(m_lines), TIOCGWINSZ, &size) == 0) {
+        return size.ws_col;
+    }
+    return 0;
+#endif
+}
+
 void Console::line(const QString &text)
 {
     put(m_lines, text.toLocal8Bit(), &m_lineFailed);
@@ -58,9 +82,9 @@ void Console::error(const QString &text)
     put(stderr, text.toLocal8Bit(), &m_errorFailed);
 }
 
-void Console::report(const QByteArray &bytes)
+bool Console::report(const QByteArray &bytes, QString *error)
 {
-    put(stdout, bytes, &m_outFailed);
+    return writeReportStream(stdout, bytes, error);
 }
 
 void Console::flush()

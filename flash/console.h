@@ -19,11 +19,13 @@ class Console
 public:
     explicit Console(bool reportOnStdout);
 
-    void line(const QString &text);       // a progress or summary line (text may hold several)
-    void error(const QString &text);      // on standard error
-    void report(const QByteArray &bytes); // the JSON report on standard output
+    void line(const QString &text);  // a progress or summary line (text may hold several)
+    void error(const QString &text); // on standard error
+    // The JSON report on standard output; false, with *error set, when it did not get there whole.
+    bool report(const QByteArray &bytes, QString *error);
     void flush();
     bool terminal() const { return m_terminal; } // the line stream is a terminal
+    int columns() const; // the terminal's width in characters; 0 when unknown or not a terminal
 
 private:
     static bool put(std::FILE *stream, const QByteArray &bytes, bool *failed);
@@ -32,7 +34,6 @@ private:
     bool m_terminal = false;
     bool m_lineFailed = false;
     bool m_errorFailed = false;
-    bool m_outFailed = false;
 };
 
 // Ignores SIGPIPE and counts SIGINT, SIGTERM and SIGHUP.

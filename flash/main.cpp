@@ -1,8 +1,10 @@
 // quorvane-flash: the window's download from the command line, to one pack or several at once.
 #include "console.h"
+#include "firmwarechoice.h"
 #include "options.h"
 #include "portflasher.h"
 #include "report.h"
+#include "reportfile.h"
 #include "station.h"
 
 #include "datafolder.h"
@@ -71,7 +73,7 @@ class Run : public QObject
 {
 public:
     Run(const Flash::Options &options, const Flash::SharedImage *image)
-        : m_options(options), m_console(options.jsonPath == QLatin1String("-")),
+        : m_options(options), m_image(image), m_console(options.jsonPath == QLatin1String("-")),
           m_terminal(m_console.terminal())
     {
         Flash::PortSettings settings;
@@ -107,8 +109,14 @@ public:
         if (m_terminal && !readVersionOnly()) {
             m_redraw.start(kRedrawMs);
         }
+        // An image that cannot be flashed is refused before any port opens.
+        const QString imageProblem = Flash::imageProblemText(m_image->verdict, m_image->path);
         for (auto &f : m_flashers) {
-            f->start();
+            if (m_options.mode == Flash::Options::Mode::Flash && !imageProblem.isEmpty()) {
+                f->refuse(imageProblem);
+            } else {
+                f->start();
+            }
         }
         redraw();
     }
@@ -201,7 +209,9 @@ private:
         QList<Flash::PortResult> results;
         for (const auto &f : m_flashers) {
             Flash::PortResult r;
-            r.exitCode = f->exitCode();
+            // A port the signal ended has the run's code: 129 after a hang-up, 130 after Ctrl-C.
+            r.exitCode =
+                m_interrupted && f->exitCode() == Flash::kExitInterrupted ? m_signalExitCode : f->exitCode();
             r.failure = f->failure();
             r.unverified = f->versionUnverified();
             r.record = f->record();
@@ -238,20 +248,19 @@ private:
             return true;
         }
         const QByteArray json = QJsonDocument(Flash::reportJson(results)).toJson(QJsonDocument::Indented);
-        if (m_options.jsonPath == QLatin1String("-")) {
-            m_console.report(json);
-            return true;
-        }
+        const bool onStdout = m_options.jsonPath == QLatin1String("-");
         QString why;
-        if (!Flash::writeReportFile(m_options.jsonPath, json, &why)) {
-            m_console.error(
-                QStringLiteral("quorvane-flash: report not written: %1: %2\n").arg(m_options.jsonPath, why));
+        if (onStdout ? !m_console.report(json, &why)
+                     : !Flash::writeReportFile(m_options.jsonPath, json, &why)) {
+            m_console.error(QStringLiteral("quorvane-flash: report not written: %1: %2\n")
+                                .arg(onStdout ? QStringLiteral("standard output") : m_options.jsonPath, why));
             return false;
         }
         return true;
     }
 
     Flash::Options m_options;
+    const Flash::SharedImage *m_image;
     Flash::Console m_console;
     bool m_terminal;
     std::vector<std::unique_ptr<Flash::PortFlasher>> m_flashers;
@@ -264,8 +273,30 @@ private:
     int m_exitCode = Flash::kExitConfirmed;
 };
 
+// The --json report's place, checked before any port opens.
+bool reportTargetUsable(const Flash::Options &options)
+{
+    if (options.jsonPath.isEmpty() || options.jsonPath == QLatin1String("-")) {
+        return true;
+    }
+    const QString problem = Flash::reportTargetProblem(options.jsonPath);
+    if (!problem.isEmpty()) {
+        err() << "quorvane-flash: report not written: " << options.jsonPath << ": " << problem << '\n';
+        return false;
+    }
+    return true;
+}
+
 int runStation(QCoreApplication &app, const Flash::Options &options)
 {
+    const QString problem = Flash::firmwareDirProblem(options.firmwareDir);
+    if (!problem.isEmpty()) {
+        err() << "quorvane-flash: --firmware-dir " << problem << '\n';
+        return Flash::kExitBadCommandLine;
+    }
+    if (!reportTargetUsable(options)) {
+        return Flash::kExitReportNotWritten;
+    }
     Flash::installSignalHandlers();
     Flash::Station station(options, recordPath(options));
     QTimer::singleShot(0, &station, [&station] { station.start(); });
@@ -302,6 +333,9 @@ int main(int argc, char *argv[])
         break;
     }
 
+    if (!reportTargetUsable(options)) {
+        return Flash::kExitReportNotWritten;
+    }
     // The image is read once and shared by every port.
     Flash::SharedImage image;
     image.path = options.file;

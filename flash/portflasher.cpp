@@ -98,6 +98,13 @@ void PortFlasher::start()
     m_exchange.queryVersion();
 }
 
+void PortFlasher::refuse(const QString &why)
+{
+    m_started = QDateTime::currentDateTime();
+    m_failure = why;
+    finish(QStringLiteral("image_refused"));
+}
+
 void PortFlasher::interrupt()
 {
     if (finished()) {
@@ -206,6 +213,12 @@ void PortFlasher::finish(const QString &outcome)
         m_record = m_exchange.knownRecord();
         m_record.started = m_started;
         m_record.ended = QDateTime::currentDateTime();
+        // What the command line gave, whether or not the port opened.
+        m_record.port = m_port;
+        m_record.baud = m_settings.baud;
+        if (m_record.file.isEmpty() && m_image && !m_settings.readVersionOnly) {
+            m_record.file = QDir::toNativeSeparators(m_image->path);
+        }
     }
     m_record.outcome = outcome;
     if (m_settings.verify && afterDownload) {

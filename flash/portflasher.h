@@ -53,6 +53,8 @@ public:
                 QObject *parent = nullptr);
 
     void start();
+    // Ends the port before it opens: the image cannot be flashed (why), whatever the pack is.
+    void refuse(const QString &why);
     void interrupt(); // Ctrl-C: close the port and stop the timers at once
 
     const QString &port() const { return m_port; }

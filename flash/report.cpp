@@ -5,7 +5,6 @@
 
 #include <QFileInfo>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <algorithm>
@@ -58,17 +57,40 @@ int progressStep(quint32 acknowledged, quint32 total)
     return static_cast<int>(10 * (static_cast<quint64>(acknowledged) * 10 / total));
 }
 
-bool versionUsable(const QString &version)
+namespace {
+
+constexpr int kMinVersionChars = 4; // a shorter version ("." or "b1d") names no firmware
+
+// Characters that may not reach a terminal raw: control characters, the bidirectional marks and
+// other format characters (U+202E), and the line and paragraph separators (U+2028, U+2029).
+bool unprintable(QChar c)
 {
-    if (version.trimmed().isEmpty()) {
+    switch (c.category()) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
         return false;
     }
+}
+
+} // namespace
+
+bool versionUsable(const QString &version)
+{
+    if (version.trimmed().size() < kMinVersionChars) {
+        return false;
+    }
+    bool letterOrDigit = false;
     for (const QChar c : version) {
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || unprintable(c)) {
             return false;
         }
+        letterOrDigit = letterOrDigit || c.isLetterOrNumber();
     }
-    return true;
+    return letterOrDigit;
 }
 
 QString printableVersion(const QString &version)
@@ -77,7 +99,7 @@ QString printableVersion(const QString &version)
     for (const QChar c : version) {
         if (c == QLatin1Char('\\')) {
             text += QStringLiteral("\\\\");
-        } else if (c.category() == QChar::Other_Control) {
+        } else if (unprintable(c)) {
             text += c.unicode() <= 0xFF ? QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'))
                                         : QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
         } else {
@@ -174,16 +196,6 @@ QString imageProblemText(FirmwareImage::LoadVerdict verdict, const QString &path
     }
     return QFileInfo::exists(path) ? QStringLiteral("the file cannot be read")
                                    : QStringLiteral("%1: not found").arg(path);
-}
-
-bool writeReportFile(const QString &path, const QByteArray &bytes, QString *error)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
 }
 
 QString summaryTable(const QList<PortResult> &results)

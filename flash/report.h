@@ -37,10 +37,12 @@ struct PortResult
     bool unverified = false;
 };
 
-// Whether a version can be flashed by: not empty or blank, no path separator, no control
-// character. Any other version counts as not reported.
+// Whether a version can be flashed by: at least 4 characters besides blanks, a letter or digit
+// among them, no path separator, no control, format (bidirectional) or line-separator character.
+// Any other version counts as not reported.
 bool versionUsable(const QString &version);
-// The version as printed: control characters (and the backslash) escaped, \xNN or \uNNNN.
+// The version as printed: control, format and line-separator characters (and the backslash)
+// escaped, \xNN or \uNNNN.
 QString printableVersion(const QString &version);
 
 // What a port's outcome line says, why and what to do next:
@@ -54,10 +56,6 @@ int exitCodeForOutcome(const QString &outcome);
 QString outcomeAdvice(const QString &outcome, quint32 packet, int stallTimeoutS, int returnCode = 0);
 // Why an image cannot be flashed: "PATH: not found", "the file is too short", ...; empty when loaded.
 QString imageProblemText(FirmwareImage::LoadVerdict verdict, const QString &path);
-
-// Writes the report to a temporary file in the folder of path, then renames it over path, so an
-// old report never stands for this run. False, with *error set, when that fails.
-bool writeReportFile(const QString &path, const QByteArray &bytes, QString *error);
 
 // A table: port, version, outcome, seconds; one row per port, columns aligned. A pack flashed
 // without a version (--unverified) shows "- (unverified)".

@@ -1,7 +1,9 @@
 #include "station.h"
 
 #include "constants.h"
+#include "firmwarechoice.h"
 #include "portidentity.h"
+#include "reportfile.h"
 #include "stationview.h"
 
 #include <QCoreApplication>
@@ -14,13 +16,15 @@ namespace Flash {
 
 namespace {
 
-constexpr int kRedrawMs = 250;    // ms between redraws of the live table on a terminal
-constexpr int kSignalPollMs = 50; // ms between looks at the Ctrl-C count
+constexpr int kRedrawMs = 250;       // ms between redraws of the live table on a terminal
+constexpr int kSignalPollMs = 50;    // ms between looks at the Ctrl-C count
+constexpr int kReportWriteMs = 1000; // ms between rewrites of the report while packs come
 
 } // namespace
 
 Station::Station(const Options &options, const QString &recordFile, QObject *parent)
-    : QObject(parent), m_options(options), m_console(false)
+    : QObject(parent), m_options(options), m_console(false),
+      m_reportWrites(kReportWriteMs, [this] { writeReport(); })
 {
     m_settings.baud = options.baud;
     m_settings.stallTimeoutS = options.stallTimeoutS;
@@ -39,6 +43,7 @@ void Station::start()
     print(QStringLiteral(
               "station: firmware from %1; Ctrl-C stops taking new packs, a second Ctrl-C interrupts\n")
               .arg(m_options.firmwareDir));
+    m_firmware.look(firmwareFiles(m_options.firmwareDir)); // the settle time starts now
     for (const QString &port : qAsConst(m_options.ports)) {
         addPort(port);
     }
@@ -56,7 +61,7 @@ void Station::start()
 void Station::addPort(const QString &port)
 {
     m_devices.insert(PortIdentity::canonicalPath(port));
-    auto stationPort = std::make_unique<StationPort>(port, m_settings);
+    auto stationPort = std::make_unique<StationPort>(port, m_settings, &m_firmware);
     StationPort *p = stationPort.get();
     connect(p, &StationPort::packDone, this, &Station::onPackDone);
     connect(p, &StationPort::notice, this, [this](const QString &text) { print(text + QLatin1Char('\n')); });
@@ -107,18 +112,20 @@ void Station::onSignals()
     finishIfStopped();
 }
 
-void Station::onPackDone(const PortResult &result)
+void Station::onPackDone(const PortResult &pack)
 {
-    m_results.append(result);
-    if (flashed(result)) {
-        ++(result.exitCode == kExitConfirmed ? m_confirmed : m_failed);
+    PortResult result = pack;
+    if (m_hungUp && result.exitCode == kExitInterrupted) {
+        result.exitCode = kExitHangUp; // nobody was there any more: not a Ctrl-C
     }
-    QString text = stationResultLine(result) + QLatin1Char('\n');
+    m_results.append(result);
+    ++(!flashed(result) ? m_notFlashed : result.exitCode == kExitConfirmed ? m_confirmed : m_failed);
+    QString text = stationResultLine(result, m_console.columns()) + QLatin1Char('\n');
     if (m_console.terminal()) {
         text += QLatin1Char('\a');
     }
     print(text);
-    writeReport();
+    m_reportWrites.request();
 }
 
 void Station::clearTable()
@@ -148,7 +155,7 @@ QString Station::tableText() const
     for (const auto &port : m_ports) {
         text += stationRowText(port->row(), width) + QLatin1Char('\n');
     }
-    return text + stationTotals(m_confirmed, m_failed) + QLatin1Char('\n');
+    return text + stationTotals(m_confirmed, m_failed, m_notFlashed) + QLatin1Char('\n');
 }
 
 void Station::redraw()
@@ -202,6 +209,7 @@ void Station::finishIfStopped()
         ports << port->port();
     }
     m_console.line(QLatin1Char('\n') + stationSummary(m_results, ports));
+    m_reportWrites.stop();
     writeReport();
     m_exitCode = stationExitCode(m_results);
     if (m_exitCode == kExitConfirmed && m_hungUp) {

@@ -6,9 +6,11 @@
 #pragma once
 
 #include "console.h"
+#include "firmwarestore.h"
 #include "options.h"
 #include "report.h"
 #include "stationport.h"
+#include "throttle.h"
 
 #include <QList>
 #include <QObject>
@@ -46,12 +48,14 @@ private:
     Options m_options;
     StationSettings m_settings;
     Console m_console;
+    FirmwareStore m_firmware;
     std::vector<std::unique_ptr<StationPort>> m_ports;
     QSet<QString> m_devices; // canonical paths of the ports in the station
     QList<PortResult> m_results;
     QTimer m_redraw;
     QTimer m_signalPoll;
     QTimer m_discovery;
+    Throttle m_reportWrites; // the report after a pack: at most once a second
     int m_signalsSeen = 0;
     bool m_hungUp = false;
     bool m_reportFailed = false;
@@ -59,6 +63,7 @@ private:
     int m_drawn = 0;
     int m_confirmed = 0;
     int m_failed = 0;
+    int m_notFlashed = 0;
     int m_exitCode = kExitConfirmed;
 };
 

@@ -3,6 +3,7 @@
 #include "constants.h"
 #include "exchange.h"
 #include "firmwarechoice.h"
+#include "firmwarestore.h"
 #include "options.h"
 #include "portidentity.h"
 #include "portpresence.h"
@@ -11,9 +12,17 @@
 
 namespace Flash {
 
-StationPort::StationPort(const QString &port, const StationSettings &settings, QObject *parent)
-    : QObject(parent), m_port(port), m_settings(settings), m_exchange(new Download::Exchange(this))
+StationPort::StationPort(const QString &port, const StationSettings &settings, FirmwareStore *store,
+                         QObject *parent)
+    : QObject(parent), m_port(port), m_settings(settings), m_store(store),
+      m_exchange(new Download::Exchange(this))
 {
+    m_settleTimer.setSingleShot(true);
+    connect(&m_settleTimer, &QTimer::timeout, this, [this] {
+        if (m_phase == StationPhase::Settling) {
+            flash(m_version);
+        }
+    });
     m_presenceTimer.setInterval(Quorvane::kStationPresenceMs);
     m_queryTimer.setInterval(Quorvane::kStationQueryMs);
     m_stillThereTimer.setSingleShot(true);
@@ -103,6 +112,7 @@ void StationPort::onVersion(const QString &version)
         m_goneTimer.start();
         m_stillThereTimer.start(); // still there: ask again in a moment
         return;
+    case StationPhase::Settling:
     case StationPhase::Flashing:
     case StationPhase::Stopped:
         return;
@@ -130,17 +140,35 @@ void StationPort::onPortLost()
 
 void StationPort::flash(const QString &version)
 {
-    const FirmwareChoice choice = chooseFirmware(firmwareFiles(m_settings.firmwareDir), version);
+    m_lastOutcome.clear(); // the next pack is here: the last one's result leaves its row
+    const FirmwareChoice choice =
+        chooseFirmware(m_settings.firmwareDir, firmwareFiles(m_settings.firmwareDir), version);
     const QString problem = choiceProblem(choice, version);
     if (!problem.isEmpty()) {
         notFlashed(version, QString(), problem);
         return;
     }
     FirmwareImage::Image image;
-    const QString why = imageProblemText(FirmwareImage::load(choice.path, &image), choice.path);
-    if (!why.isEmpty()) {
+    QString why;
+    int waitMs = 0;
+    switch (m_store->take(choice.path, &image, &why, &waitMs)) {
+    case FirmwareStore::State::Settling:
+        if (m_phase != StationPhase::Settling) {
+            emit notice(QStringLiteral("%1: %2 is still changing (being copied?); flashing it once it has "
+                                       "not changed for %3 s")
+                            .arg(m_port, QDir::toNativeSeparators(choice.path))
+                            .arg(m_store->settleMs() / 1000.0));
+        }
+        m_phase = StationPhase::Settling;
+        m_version = version;
+        m_settleTimer.start(waitMs);
+        emit changed();
+        return;
+    case FirmwareStore::State::Refused:
         notFlashed(version, choice.path, why);
         return;
+    case FirmwareStore::State::Ready:
+        break;
     }
     m_exchange->setImage(image, choice.path);
     m_total = image.packets;
@@ -154,10 +182,12 @@ void StationPort::notFlashed(const QString &version, const QString &file, const 
     PortResult result;
     result.record.port = m_port;
     result.record.packVersion = version;
+    result.record.baud = m_settings.baud;
     result.record.file = QDir::toNativeSeparators(file);
     result.record.outcome = notFlashedOutcome();
     result.record.started = result.record.ended = QDateTime::currentDateTime();
-    result.exitCode = kExitImageRefused;
+    result.record.programVersion = QStringLiteral(QUORVANE_VERSION);
+    result.exitCode = versionUsable(version) ? kExitImageRefused : kExitNoVersion;
     result.failure = why;
     emit packDone(result);
     toLeaving(notFlashedOutcome());
@@ -177,6 +207,7 @@ void StationPort::onFinished(const Download::Record &record, const QString &reco
         emit notice(QStringLiteral("%1: record not written: %2").arg(m_port, recordError));
     }
     m_exchange->clearImage();
+    m_lastOutcome = record.outcome;
     emit packDone(result);
     if (m_stopping) {
         stopNow();
@@ -195,6 +226,7 @@ void StationPort::toWaiting(bool portGone)
     }
     m_stillThereTimer.stop();
     m_goneTimer.stop();
+    m_settleTimer.stop();
     m_phase = StationPhase::Waiting;
     if (portGone) {
         m_exchange->closePort();
@@ -244,6 +276,7 @@ void StationPort::stopNow()
     m_queryTimer.stop();
     m_stillThereTimer.stop();
     m_goneTimer.stop();
+    m_settleTimer.stop();
     m_exchange->closePort();
     m_phase = StationPhase::Stopped;
     emit changed();

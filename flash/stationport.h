@@ -16,6 +16,8 @@ class Exchange;
 
 namespace Flash {
 
+class FirmwareStore;
+
 struct StationSettings
 {
     qint32 baud = 9600;
@@ -30,7 +32,9 @@ class StationPort : public QObject
     Q_OBJECT
 
 public:
-    StationPort(const QString &port, const StationSettings &settings, QObject *parent = nullptr);
+    // store: the station's firmware files, shared by its ports.
+    StationPort(const QString &port, const StationSettings &settings, FirmwareStore *store,
+                QObject *parent = nullptr);
     ~StationPort() override;
 
     void start();
@@ -64,6 +68,7 @@ private:
 
     QString m_port;
     StationSettings m_settings;
+    FirmwareStore *m_store;
     Download::Exchange *m_exchange;
     StationPhase m_phase = StationPhase::Waiting;
     QString m_lastOutcome;
@@ -73,6 +78,8 @@ private:
     QTimer m_queryTimer;      // version queries while waiting for a pack
     QTimer m_stillThereTimer; // the next query that tells the pack is still there
     QTimer m_goneTimer;       // no version reply for this long: the pack has left
+    QTimer m_settleTimer;     // the pack's firmware file may have settled: look again
+    QString m_version;        // of the pack waiting for its firmware to settle
     quint32 m_total = 0;      // packets of the image being flashed
 };
 

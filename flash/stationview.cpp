@@ -5,22 +5,66 @@
 
 #include <QMap>
 
+#include <algorithm>
+
 namespace Flash {
+
+namespace {
+
+const char kEllipsis[] = "...";
+
+// What became of the last pack: "done (confirmed)", "not flashed", "FAIL (stalled)".
+QString resultText(const QString &outcome)
+{
+    if (outcome == notFlashedOutcome()) {
+        return QStringLiteral("not flashed");
+    }
+    if (exitCodeForOutcome(outcome) == kExitConfirmed) {
+        return QStringLiteral("done (%1)").arg(outcome);
+    }
+    return QStringLiteral("FAIL (%1)").arg(outcome);
+}
+
+// text in lines of at most width characters, broken at blanks where it can be, each indented.
+QString wrapped(const QString &text, int width, const QString &indent)
+{
+    const int room = std::max(1, width - static_cast<int>(indent.size()));
+    QString lines;
+    QString current;
+    for (const QString &word : text.split(QLatin1Char(' '))) {
+        const QString joined = current.isEmpty() ? word : current + QLatin1Char(' ') + word;
+        if (joined.size() <= room || current.isEmpty()) {
+            current = joined;
+        } else {
+            lines += indent + current + QLatin1Char('\n');
+            current = word;
+        }
+        while (current.size() > room) {
+            lines += indent + current.left(room) + QLatin1Char('\n');
+            current = current.mid(room);
+        }
+    }
+    return lines + indent + current;
+}
+
+} // namespace
 
 QString stationRowText(const StationRow &row, int width)
 {
     QString state;
     switch (row.phase) {
     case StationPhase::Waiting:
-        state = QStringLiteral("waiting");
+        state = row.outcome.isEmpty() ? QStringLiteral("waiting")
+                                      : resultText(row.outcome) + QStringLiteral("; pack removed");
+        break;
+    case StationPhase::Settling:
+        state = QStringLiteral("firmware still changing");
         break;
     case StationPhase::Flashing:
         state = QStringLiteral("flashing %1/%2").arg(row.acknowledged).arg(row.total);
         break;
     case StationPhase::Leaving:
-        state = row.outcome == notFlashedOutcome()
-                    ? QStringLiteral("not flashed; remove pack")
-                    : QStringLiteral("done (%1); remove pack").arg(row.outcome);
+        state = resultText(row.outcome) + QStringLiteral("; remove pack");
         break;
     case StationPhase::Stopped:
         state = QStringLiteral("stopped");
@@ -29,9 +73,12 @@ QString stationRowText(const StationRow &row, int width)
     return row.port.leftJustified(width) + QStringLiteral("  ") + state;
 }
 
-QString stationTotals(int confirmed, int failed)
+QString stationTotals(int confirmed, int failed, int notFlashed)
 {
-    return QStringLiteral("packs confirmed: %1  failed: %2").arg(confirmed).arg(failed);
+    return QStringLiteral("packs confirmed: %1  failed: %2  not flashed: %3")
+        .arg(confirmed)
+        .arg(failed)
+        .arg(notFlashed);
 }
 
 QString notFlashedOutcome()
@@ -44,18 +91,35 @@ bool flashed(const PortResult &result)
     return result.record.outcome != notFlashedOutcome();
 }
 
-QString stationResultLine(const PortResult &r)
+QString stationResultLine(const PortResult &r, int width)
 {
     const Download::Record &d = r.record;
-    QString line =
-        QStringLiteral("%1  %2  %3  %4  %5 s")
+    const auto lineWith = [&d](const QString &file) {
+        return QStringLiteral("%1  %2  %3  %4  %5 s")
             .arg(d.port, d.packVersion.isEmpty() ? QStringLiteral("-") : printableVersion(d.packVersion),
-                 d.file.isEmpty() ? QStringLiteral("-") : d.file, d.outcome)
+                 file.isEmpty() ? QStringLiteral("-") : file, d.outcome)
             .arg(Download::seconds(d), 0, 'f', 1);
-    if (!r.failure.isEmpty()) {
-        line += QStringLiteral(" (%1)").arg(r.failure);
+    };
+    QString line = lineWith(d.file);
+    const QString reason = r.failure.isEmpty() ? QString() : QStringLiteral("(%1)").arg(r.failure);
+    if (width <= 0 || line.size() + 1 + reason.size() <= width) {
+        return reason.isEmpty() ? line : line + QLatin1Char(' ') + reason;
     }
-    return line;
+    const int excess = static_cast<int>(line.size()) - width;
+    if (excess > 0 && !d.file.isEmpty()) {
+        const int keep = std::max(1, static_cast<int>(d.file.size()) - excess - 3);
+        line = lineWith(QLatin1String(kEllipsis) + d.file.right(keep));
+    }
+    if (line.size() > width) { // narrower than port, version and outcome together
+        line = line.left(std::max(0, width - 3)) + QLatin1String(kEllipsis);
+    }
+    if (reason.isEmpty()) {
+        return line;
+    }
+    if (line.size() + 1 + reason.size() <= width) {
+        return line + QLatin1Char(' ') + reason;
+    }
+    return line + QLatin1Char('\n') + wrapped(reason, width, QStringLiteral("  "));
 }
 
 QString stationSummary(const QList<PortResult> &results, const QStringList &ports)

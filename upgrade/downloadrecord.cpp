@@ -1,9 +1,13 @@
 #include "downloadrecord.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QLockFile>
+
+#include <cerrno>
 
 namespace Download {
 
@@ -64,23 +68,66 @@ QJsonObject toJson(const Record &record)
     return o;
 }
 
+QString fileErrorText(int code, const QString &qtText)
+{
+#ifdef EDQUOT
+    if (code == EDQUOT) {
+        return QStringLiteral("disk full (quota exceeded)");
+    }
+#endif
+    if (code == ENOSPC) {
+        return QStringLiteral("disk full");
+    }
+    if (!qtText.isEmpty() && qtText != QLatin1String("Unknown error")) {
+        return qtText;
+    }
+    return code != 0 ? qt_error_string(code) : QStringLiteral("write failed");
+}
+
+namespace {
+
+// Why the record's lock could not be taken: the folder, or another program.
+QString lockProblem(const QString &path, const QLockFile &lock)
+{
+    const QFileInfo folder(QFileInfo(path).absolutePath());
+    if (!folder.exists()) {
+        return QStringLiteral("the folder %1 does not exist")
+            .arg(QDir::toNativeSeparators(folder.filePath()));
+    }
+    if (!folder.isDir()) {
+        return QStringLiteral("%1 is not a folder").arg(QDir::toNativeSeparators(folder.filePath()));
+    }
+    if (lock.error() == QLockFile::LockFailedError) {
+        return QStringLiteral("%1 is locked by another program").arg(path);
+    }
+    if (!folder.isWritable()) {
+        return QStringLiteral("cannot write in the folder %1 (permission denied)")
+            .arg(QDir::toNativeSeparators(folder.filePath()));
+    }
+    return QStringLiteral("cannot create the lock file %1.lock").arg(path);
+}
+
+} // namespace
+
 bool appendRecord(const QString &path, const Record &record, QString *error)
 {
     QLockFile lock(path + QStringLiteral(".lock"));
     if (!lock.tryLock(kRecordLockWaitMs)) {
-        *error = QStringLiteral("%1 is locked by another program").arg(path);
+        *error = lockProblem(path, lock);
         return false;
     }
     QFile file(path);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Append)) {
-        *error = file.errorString();
+    errno = 0;
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered)) {
+        *error = fileErrorText(errno, file.errorString());
         return false;
     }
     QByteArray line = QJsonDocument(toJson(record)).toJson(QJsonDocument::Compact);
     line.append('\n');
-    if (file.size() > 0) {
+    const qint64 before = file.size();
+    if (before > 0) {
         char last = '\n';
-        if (!file.seek(file.size() - 1) || !file.getChar(&last)) {
+        if (!file.seek(before - 1) || !file.getChar(&last)) {
             *error = file.errorString();
             return false;
         }
@@ -88,9 +135,15 @@ bool appendRecord(const QString &path, const Record &record, QString *error)
             line.prepend('\n');
         }
     }
-    // Append mode: the line goes to the end whatever the position.
+    // Append mode: the line goes to the end whatever the position. Unbuffered: a failed write
+    // fails here, with its reason, not later at a flush.
+    errno = 0;
     if (file.write(line) != line.size() || !file.flush()) {
-        *error = file.errorString();
+        *error = fileErrorText(errno, file.errorString());
+        // Take back the part that went in: the next record must not follow half a line.
+        if (file.size() > before) {
+            file.resize(before);
+        }
         return false;
     }
     return true;

@@ -50,8 +50,14 @@ QJsonObject toJson(const Record &record);
 // Appends the record as one line, in one write in append mode while holding the file's lock
 // (path + ".lock"), so records of two programs that finish at once never tear or lose a line. A
 // last line left without its newline (a crash while writing) is closed first, so the new record
-// starts a line of its own. False, with *error set, when the file cannot be locked, opened or
-// written.
+// starts a line of its own. A write or flush that fails (a full disk) takes back what it wrote,
+// so no half line stays. False, with *error set, when the file cannot be locked, opened or
+// written: a missing or unwritable folder, a full disk ("disk full") and a lock another program
+// holds each say so.
 bool appendRecord(const QString &path, const Record &record, QString *error);
+
+// Why a file operation failed, from the errno it left (code) and Qt's text for it: "disk full"
+// for a full disk or quota, otherwise Qt's text, or the system's when Qt had none.
+QString fileErrorText(int code, const QString &qtText);
 
 } // namespace Download

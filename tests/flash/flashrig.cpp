@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QSignalSpy>
@@ -53,7 +54,9 @@ RunResult FlashRig::run(const QStringList &arguments, const QString &reportAt)
 {
     RunResult r;
     const QString reportPath = reportAt.isEmpty() ? m_dir->filePath(QStringLiteral("report.json")) : reportAt;
-    QFile::remove(reportPath);
+    if (QFileInfo(reportPath).isFile()) { // never a device some row writes the report to
+        QFile::remove(reportPath);
+    }
     QProcess process;
     QSignalSpy finished(&process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished));
     process.start(QStringLiteral(QUORVANE_FLASH_EXE),
@@ -68,7 +71,7 @@ RunResult FlashRig::run(const QStringList &arguments, const QString &reportAt)
     r.out = QString::fromUtf8(process.readAllStandardOutput());
     r.err = QString::fromUtf8(process.readAllStandardError());
     QFile report(reportPath);
-    if (report.open(QIODevice::ReadOnly)) {
+    if (QFileInfo(reportPath).isFile() && report.open(QIODevice::ReadOnly)) {
         r.report = QJsonDocument::fromJson(report.readAll()).array();
     }
     return r;

@@ -209,6 +209,10 @@ void TestFlash::signalStopsEveryPort()
     const QJsonArray ports = QJsonDocument::fromJson(report.readAll()).array();
     QCOMPARE(ports.size(), 2);
     QCOMPARE(ports[1].toObject().value(QStringLiteral("outcome")).toString(), QStringLiteral("interrupted"));
+    for (const QJsonValue &port : ports) {
+        QCOMPARE(port.toObject().value(QStringLiteral("exit_code")).toInt(),
+                 code); // each port's as the run's
+    }
     const int dataA = a->commandCount(Kind::Data);
     QTest::qWait(1500); // a live timer or port would send more within a tick
     QCOMPARE(a->commandCount(Kind::Data), dataA);
@@ -242,25 +246,28 @@ void TestFlash::closedOutputDoesNotStopTheDownload()
 
 void TestFlash::reportNotWritten_data()
 {
-    QTest::addColumn<QString>("where"); // below the test's folder
-    QTest::newRow("missing folder") << "none/report.json";
-    QTest::newRow("a folder") << "folder";
+    QTest::addColumn<QString>("where"); // a place the report passes the checks before the run, yet fails
+    QTest::addColumn<QString>("why");
+    QTest::newRow("a full device") << "/dev/full"
+                                   << "disk full";
 }
 
-// A report that cannot be written is an error (9), even though the pack confirmed.
+// A report that cannot be written is an error (9), even though the pack confirmed. (A place that
+// is wrong from the start, a missing folder, is refused before the run: tst_flashchecks.)
 void TestFlash::reportNotWritten()
 {
     QFETCH(QString, where);
-    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("folder")));
+    QFETCH(QString, why);
     std::unique_ptr<PackSimulator> pack = newPack();
     QVERIFY(pack);
     const QString image = writeImage(QString::fromLatin1(PackSimulator::kDefaultVersionText), 32768, 3);
-    const RunResult r = run({QStringLiteral("--port"), pack->slavePath(), image}, m_dir->filePath(where));
+    const RunResult r = run({QStringLiteral("--port"), pack->slavePath(), image}, where);
     QCOMPARE(r.exitCode, 9);
-    QVERIFY2(r.err.contains(QStringLiteral("quorvane-flash: report not written: ") + m_dir->filePath(where)),
+    QVERIFY2(r.err.contains(QStringLiteral("quorvane-flash: report not written: %1: %2").arg(where, why)),
              qPrintable(r.err));
     QVERIFY(r.out.contains(QLatin1String("confirmed")));
     QCOMPARE(pack->imagesWritten(), 1);
+    QVERIFY(!QFileInfo(where).isFile()); // written where it is, never replaced by a file
 }
 
 // --json -: standard output holds the report alone; progress and the summary go to stderr.

@@ -3,6 +3,7 @@
 #include "options.h"
 #include "parsedline.h"
 #include "report.h"
+#include "reportfile.h"
 
 #include <QDir>
 #include <QJsonObject>
@@ -206,6 +207,12 @@ void TestFlashLogic::version_data()
     QTest::newRow("escape sequence") << "V1\x1b[2J" << false << "V1\\x1b[2J";
     QTest::newRow("C1 control") << QString(QChar(0x9b)) + "V" << false << "\\x9bV";
     QTest::newRow("Chinese") << QString::fromUtf8("电池V2") << true << QString::fromUtf8("电池V2");
+    QTest::newRow("a dot") << "." << false << ".";
+    QTest::newRow("three characters") << "b1d" << false << "b1d";
+    QTest::newRow("blanks around three") << " b1d " << false << " b1d ";
+    QTest::newRow("no letter or digit") << "-_.-" << false << "-_.-";
+    QTest::newRow("right-to-left override") << QString::fromUtf8("BMS\u202e_V2") << false << "BMS\\u202e_V2";
+    QTest::newRow("line separator") << QString::fromUtf8("BMS\u2028V2") << false << "BMS\\u2028V2";
 }
 
 void TestFlashLogic::version()

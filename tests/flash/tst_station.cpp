@@ -1,6 +1,7 @@
 // quorvane-flash --station as a line runs it: the real program against pack simulators on
 // pseudo-terminals that are plugged in, flashed, unplugged and plugged in again.
 #include "packsimulator.h"
+#include "terminal.h"
 #include "testfirmware.h"
 
 #include <QDir>
@@ -51,20 +52,24 @@ private slots:
     void firmwareNotChosen();
     void ctrlC_data();
     void ctrlC();
+    void onATerminal();
 
 private:
     // A pack reporting version, behind the link m_dir/name, unplugged until plugIn(); after
     // `packs` images it stays where it is.
     std::unique_ptr<Line> newLine(const QString &name, const char *version, int packs);
     void writeFirmware(const QString &relative, quint32 seed);
-    bool startStation(const std::vector<std::unique_ptr<Line>> &lines, const QStringList &extra = {});
+    // The station on lines; its output to terminal when given, else to m_out.
+    bool startStation(const std::vector<std::unique_ptr<Line>> &lines, const QStringList &extra = {},
+                      Terminal *terminal = nullptr);
     bool waitForOutput(const QString &text, int timeoutMs = 15000);
-    int stopStation(int interrupts = 1);
+    int stopStation(int interrupts = 1, int signal = SIGINT);
     QJsonArray report() const;
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<QProcess> m_station;
     QString m_out;
+    Terminal *m_terminal = nullptr;
 };
 
 void TestStation::init()
@@ -75,6 +80,7 @@ void TestStation::init()
     writeFirmware(QStringLiteral("fw/%1/bms.bin").arg(QLatin1String(kVersionA)), 1);
     writeFirmware(QStringLiteral("fw/%1/bms.bin").arg(QLatin1String(kVersionB)), 2);
     m_out.clear();
+    m_terminal = nullptr;
 }
 
 void TestStation::cleanup()
@@ -116,7 +122,8 @@ std::unique_ptr<Line> TestStation::newLine(const QString &name, const char *vers
     return line;
 }
 
-bool TestStation::startStation(const std::vector<std::unique_ptr<Line>> &lines, const QStringList &extra)
+bool TestStation::startStation(const std::vector<std::unique_ptr<Line>> &lines, const QStringList &extra,
+                               Terminal *terminal)
 {
     QStringList arguments{
         QStringLiteral("--station"),        QStringLiteral("--firmware-dir"),  m_dir->filePath("fw"),
@@ -126,9 +133,14 @@ bool TestStation::startStation(const std::vector<std::unique_ptr<Line>> &lines, 
         arguments << QStringLiteral("--port") << line->link;
     }
     m_station = std::make_unique<QProcess>();
-    m_station->setProcessChannelMode(QProcess::MergedChannels);
-    connect(m_station.get(), &QProcess::readyRead, this,
-            [this] { m_out += QString::fromUtf8(m_station->readAll()); });
+    m_terminal = terminal;
+    if (terminal) {
+        terminal->attach(m_station.get());
+    } else {
+        m_station->setProcessChannelMode(QProcess::MergedChannels);
+        connect(m_station.get(), &QProcess::readyRead, this,
+                [this] { m_out += QString::fromUtf8(m_station->readAll()); });
+    }
     m_station->start(QStringLiteral(QUORVANE_FLASH_EXE), arguments + extra);
     return m_station->waitForStarted() && waitForOutput(QStringLiteral("station: "));
 }
@@ -137,23 +149,26 @@ bool TestStation::waitForOutput(const QString &text, int timeoutMs)
 {
     QElapsedTimer clock;
     clock.start();
-    while (!m_out.contains(text) && clock.elapsed() < timeoutMs) {
+    const auto seen = [this, &text] { return (m_terminal ? m_terminal->text() : m_out).contains(text); };
+    while (!seen() && clock.elapsed() < timeoutMs) {
         QTest::qWait(20);
     }
-    return m_out.contains(text);
+    return seen();
 }
 
-int TestStation::stopStation(int interrupts)
+int TestStation::stopStation(int interrupts, int signal)
 {
     QSignalSpy finished(m_station.get(), qOverload<int, QProcess::ExitStatus>(&QProcess::finished));
     for (int i = 0; i < interrupts; ++i) {
-        ::kill(static_cast<pid_t>(m_station->processId()), SIGINT);
+        ::kill(static_cast<pid_t>(m_station->processId()), signal);
         QTest::qWait(100);
     }
     if (m_station->state() != QProcess::NotRunning && !finished.wait(30000)) {
         return -1;
     }
-    m_out += QString::fromUtf8(m_station->readAll());
+    if (!m_terminal) {
+        m_out += QString::fromUtf8(m_station->readAll());
+    }
     return m_station->exitStatus() == QProcess::NormalExit ? m_station->exitCode() : -1;
 }
 
@@ -214,18 +229,25 @@ void TestStation::firmwareNotChosen_data()
 {
     QTest::addColumn<QString>("version");
     QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("code"); // the report row's
     QTest::newRow("no firmware")
         << "BMS_V9.9.99_2030"
-        << "no firmware for version BMS_V9.9.99_2030: no file path holds \"BMS_V9.9.99_\"; nothing flashed";
+        << "no firmware for version BMS_V9.9.99_2030: no file path holds \"BMS_V9.9.99_\"; nothing flashed"
+        << 4;
     QTest::newRow("two") << "BMS_V1.0.00_2020"
                          << "2 firmware files for version BMS_V1.0.00_2020: "
-                            "FW/a/BMS_V1.0.00_2020.bin, FW/b/BMS_V1.0.00_2020.bin; nothing flashed";
+                            "FW/a/BMS_V1.0.00_2020.bin, FW/b/BMS_V1.0.00_2020.bin; nothing flashed"
+                         << 4;
+    // A piece of the folder's path, or of the extension, is no version.
+    QTest::newRow("the extension") << "bin"
+                                   << "the pack reports no usable version (\"bin\"); nothing flashed" << 3;
 }
 
 void TestStation::firmwareNotChosen()
 {
     QFETCH(QString, version);
     QFETCH(QString, line);
+    QFETCH(int, code);
     writeFirmware(QStringLiteral("fw/a/BMS_V1.0.00_2020.bin"), 3);
     writeFirmware(QStringLiteral("fw/b/BMS_V1.0.00_2020.bin"), 4);
     const QByteArray text = version.toLatin1();
@@ -237,20 +259,27 @@ void TestStation::firmwareNotChosen()
     QVERIFY(waitForOutput(QStringLiteral("  not_flashed  ")));
     QCOMPARE(stopStation(), 0); // nothing flashed, nothing failed
     QCOMPARE(lines.back()->pack->commandCount(Kind::Init), 0);
-    QCOMPARE(report().first().toObject().value("outcome").toString(), QStringLiteral("not_flashed"));
+    const QJsonObject row = report().first().toObject();
+    QCOMPARE(row.value("outcome").toString(), QStringLiteral("not_flashed"));
+    QCOMPARE(row.value("exit_code").toInt(), code);
+    QCOMPARE(row.value("baud").toInt(), 9600);
+    QVERIFY(!row.value("program_version").toString().isEmpty());
 }
 
 void TestStation::ctrlC_data()
 {
     QTest::addColumn<int>("interrupts");
+    QTest::addColumn<int>("signal");
     QTest::addColumn<int>("code");
-    QTest::newRow("first: the download finishes") << 1 << 0;
-    QTest::newRow("second: it is interrupted") << 2 << 130;
+    QTest::newRow("first: the download finishes") << 1 << int(SIGINT) << 0;
+    QTest::newRow("second: it is interrupted") << 2 << int(SIGINT) << 130;
+    QTest::newRow("a hang-up interrupts at once") << 1 << int(SIGHUP) << 129;
 }
 
 void TestStation::ctrlC()
 {
     QFETCH(int, interrupts);
+    QFETCH(int, signal);
     QFETCH(int, code);
     std::vector<std::unique_ptr<Line>> lines;
     lines.push_back(newLine(QStringLiteral("ttyPACK1"), kVersionA, 1));
@@ -258,8 +287,8 @@ void TestStation::ctrlC()
     lines.back()->pack->setPaceBaud(230400); // about 0.2 s a packet
     QVERIFY2(startStation(lines), qPrintable(m_out));
     QTRY_VERIFY_WITH_TIMEOUT(lines.back()->pack->commandCount(Kind::Data) >= 2, 10000);
-    QCOMPARE(stopStation(interrupts), code);
-    QVERIFY(m_out.contains(QLatin1String("stopping: no new packs")));
+    QCOMPARE(stopStation(interrupts, signal), code);
+    QCOMPARE(m_out.contains(QLatin1String("stopping: no new packs")), signal == SIGINT);
     if (code == 0) {
         QCOMPARE(lines.back()->exact, 1);
         QVERIFY(m_out.contains(QLatin1String("  confirmed  ")));
@@ -268,6 +297,42 @@ void TestStation::ctrlC()
         QVERIFY(m_out.contains(QLatin1String("  interrupted  ")));
     }
     QCOMPARE(report().size(), 1);
+    QCOMPARE(report().first().toObject().value("exit_code").toInt(), code); // the pack's as the run's
+}
+
+// On an 80-column terminal: a failed pack reads as a failure and stays on its row once taken
+// away, a pack not flashed counts in the totals, and result lines with long paths fit the width.
+void TestStation::onATerminal()
+{
+    constexpr int kColumns = 80;
+    Terminal terminal(kColumns);
+    QVERIFY(terminal.isOpen());
+    std::vector<std::unique_ptr<Line>> lines;
+    lines.push_back(newLine(QStringLiteral("ttyPACK1"), kVersionA, 1));
+    lines.push_back(newLine(QStringLiteral("ttyPACK2"), "BMS_V9.9.99_2030", 1));
+    QVERIFY(lines[0] && lines[1]);
+    QString why;
+    QVERIFY2(lines[0]->pack->addSilent(QStringLiteral("data:3"), &why), qPrintable(why));
+    QVERIFY2(startStation(lines, {}, &terminal), qPrintable(terminal.text()));
+    QVERIFY(lines[0]->pack->plugIn() && lines[1]->pack->plugIn());
+    QVERIFY2(waitForOutput(QStringLiteral("FAIL (stalled); remove pack")), qPrintable(terminal.text()));
+    lines[0]->pack->unplug();
+    QVERIFY2(waitForOutput(QStringLiteral("FAIL (stalled); pack removed")), qPrintable(terminal.text()));
+    QVERIFY2(waitForOutput(QStringLiteral("packs confirmed: 0  failed: 1  not flashed: 1")),
+             qPrintable(terminal.text()));
+    QCOMPARE(stopStation(), 6);
+    int results = 0;
+    for (const QString &line : terminal.plainLines()) {
+        const bool result =
+            line.contains(QLatin1String("  stalled  ")) || line.contains(QLatin1String("  not_flashed  "));
+        if (result || line.startsWith(QLatin1String("  ("))) {
+            QVERIFY2(line.size() <= kColumns, qPrintable(line));
+            results += line.contains(QLatin1String("  stalled  ")) ? 1 : 0;
+        }
+    }
+    QCOMPARE(results, 1);
+    QVERIFY(
+        terminal.text().contains(QRegularExpression(QStringLiteral("  \\.\\.\\.[^ ]*/bms\\.bin  stalled"))));
 }
 
 QTEST_GUILESS_MAIN(TestStation)

@@ -21,6 +21,8 @@ private slots:
     void rows_data();
     void rows();
     void summaryAndExitCode();
+    void resultLineFits_data();
+    void resultLineFits();
 };
 
 void TestStationLogic::parse_data()
@@ -112,6 +114,26 @@ void TestStationLogic::choice_data()
     QTest::newRow("empty") << ""
                            << ""
                            << "the pack reports no usable version (\"\"); nothing flashed";
+    QTest::newRow("one readable, one not")
+        << "BMS_V4.0.00_2024"
+        << ""
+        << "2 firmware files for version BMS_V4.0.00_2024: DIR/d/BMS_V4.0.00_2024.bin, "
+           "DIR/e/BMS_V4.0.00_2024.bin (cannot be read); nothing flashed";
+    // Only the path below the folder counts: not the folder's own name, not the extension.
+    QTest::newRow("the folder's own name") << "FIRMWARE_ROOT"
+                                           << ""
+                                           << "no firmware for version FIRMWARE_ROOT: no file path holds "
+                                              "\"FIRMWARE_ROO\"; nothing flashed";
+    QTest::newRow("the extension") << "sorrel"
+                                   << ""
+                                   << "no firmware for version sorrel: no file path holds \"sorrel\"; "
+                                      "nothing flashed";
+    QTest::newRow("too short") << "bin"
+                               << ""
+                               << "the pack reports no usable version (\"bin\"); nothing flashed";
+    QTest::newRow("a dot") << "."
+                           << ""
+                           << "the pack reports no usable version (\".\"); nothing flashed";
 }
 
 void TestStationLogic::choice()
@@ -119,18 +141,23 @@ void TestStationLogic::choice()
     QFETCH(QString, version);
     QFETCH(QString, path);
     QFETCH(QString, problem);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    for (const char *file : {"BMS_V2.1.07_2026/bms.bin", "v3/BMS_V3.0.01_fw.sorrel", "a/BMS_V1.0.00_2020.bin",
-                             "b/BMS_V1.0.00_2020.bin", "BMS_V9.9.99_2030/notes.txt"}) {
+    QTemporaryDir temporary;
+    QVERIFY(temporary.isValid());
+    const QDir dir(temporary.filePath(QStringLiteral("FIRMWARE_ROOT")));
+    for (const char *file :
+         {"BMS_V2.1.07_2026/bms.bin", "v3/BMS_V3.0.01_fw.sorrel", "a/BMS_V1.0.00_2020.bin",
+          "b/BMS_V1.0.00_2020.bin", "BMS_V9.9.99_2030/notes.txt", "d/BMS_V4.0.00_2024.bin"}) {
         const QString at = dir.filePath(QLatin1String(file));
         QVERIFY(QDir().mkpath(QFileInfo(at).path()));
         QFile f(at);
         QVERIFY(f.open(QIODevice::WriteOnly));
     }
+    // A link to nothing cannot be read, whoever runs the test (root reads a file without rights).
+    QVERIFY(dir.mkpath(QStringLiteral("e")));
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone.bin")), dir.filePath("e/BMS_V4.0.00_2024.bin")));
     const QStringList files = Flash::firmwareFiles(dir.path());
-    QCOMPARE(files.size(), 4); // notes.txt is no firmware
-    const Flash::FirmwareChoice choice = Flash::chooseFirmware(files, version);
+    QCOMPARE(files.size(), 6); // notes.txt is no firmware
+    const Flash::FirmwareChoice choice = Flash::chooseFirmware(dir.path(), files, version);
     QCOMPARE(choice.path, path.isEmpty() ? QString() : dir.filePath(path));
     QCOMPARE(Flash::choiceProblem(choice, version), QString(problem).replace("DIR", dir.path()));
 }
@@ -142,12 +169,21 @@ void TestStationLogic::rows_data()
     QTest::addColumn<QString>("text");
     QTest::newRow("waiting") << int(Flash::StationPhase::Waiting) << ""
                              << "P1    waiting";
+    QTest::newRow("firmware being copied") << int(Flash::StationPhase::Settling) << ""
+                                           << "P1    firmware still changing";
     QTest::newRow("flashing") << int(Flash::StationPhase::Flashing) << ""
                               << "P1    flashing 12/48";
-    QTest::newRow("done") << int(Flash::StationPhase::Leaving) << "stalled"
-                          << "P1    done (stalled); remove pack";
+    QTest::newRow("done") << int(Flash::StationPhase::Leaving) << "confirmed"
+                          << "P1    done (confirmed); remove pack";
+    QTest::newRow("failed") << int(Flash::StationPhase::Leaving) << "unconfirmed"
+                            << "P1    FAIL (unconfirmed); remove pack";
     QTest::newRow("not flashed") << int(Flash::StationPhase::Leaving) << "not_flashed"
                                  << "P1    not flashed; remove pack";
+    // The last result stays on the row once the pack is gone, until the next one arrives.
+    QTest::newRow("failed, pack gone") << int(Flash::StationPhase::Waiting) << "stalled"
+                                       << "P1    FAIL (stalled); pack removed";
+    QTest::newRow("done, pack gone") << int(Flash::StationPhase::Waiting) << "confirmed"
+                                     << "P1    done (confirmed); pack removed";
     QTest::newRow("stopped") << int(Flash::StationPhase::Stopped) << ""
                              << "P1    stopped";
 }
@@ -187,7 +223,47 @@ void TestStationLogic::summaryAndExitCode()
                             "P1            2       0            0\n"
                             "P2            0       1            1\n"
                             "P3            0       0            0\n"));
-    QCOMPARE(Flash::stationTotals(2, 1), QStringLiteral("packs confirmed: 2  failed: 1"));
+    QCOMPARE(Flash::stationTotals(2, 1, 1), QStringLiteral("packs confirmed: 2  failed: 1  not flashed: 1"));
+}
+
+void TestStationLogic::resultLineFits_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("no terminal") << 0 << "why"
+                                 << "P1  V2.1  /srv/firmware/line-4/V2.1/bms.bin  stalled  1.5 s (why)";
+    QTest::newRow("fits") << 80 << ""
+                          << "P1  V2.1  /srv/firmware/line-4/V2.1/bms.bin  stalled  1.5 s";
+    QTest::newRow("the path shortened from the left") << 40 << ""
+                                                      << "P1  V2.1  ...2.1/bms.bin  stalled  1.5 s";
+    QTest::newRow("the reason on lines of its own") << 40 << "stalled: no answer for package 4 in 1 s"
+                                                    << "P1  V2.1  ...2.1/bms.bin  stalled  1.5 s\n"
+                                                       "  (stalled: no answer for package 4 in 1\n"
+                                                       "  s)";
+    QTest::newRow("narrower than the fields") << 20 << ""
+                                              << "P1  V2.1  ...n  s...";
+}
+
+// On a terminal a result line is never wider than the terminal.
+void TestStationLogic::resultLineFits()
+{
+    QFETCH(int, width);
+    QFETCH(QString, failure);
+    QFETCH(QString, text);
+    Flash::PortResult r;
+    r.record.port = QStringLiteral("P1");
+    r.record.packVersion = QStringLiteral("V2.1");
+    r.record.file = QStringLiteral("/srv/firmware/line-4/V2.1/bms.bin");
+    r.record.outcome = QStringLiteral("stalled");
+    r.record.started = QDateTime::currentDateTime();
+    r.record.ended = r.record.started.addMSecs(1500);
+    r.failure = failure;
+    const QString line = Flash::stationResultLine(r, width);
+    QCOMPARE(line, text);
+    for (const QString &part : line.split(QLatin1Char('\n'))) {
+        QVERIFY2(width == 0 || part.size() <= width, qPrintable(part));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestStationLogic)
