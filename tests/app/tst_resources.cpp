@@ -199,6 +199,12 @@ void TestResources::translation_data()
         {"The file's path must contain %1.", "文件路径中必须包含 %1。"},
         {"No program to open PDF files was found. The guide is %1.",
          "未找到可打开PDF文件的程序。使用说明位于%1。"},
+        // A port that did not open: the system's reason in the window's words.
+        {"The port does not exist", "串口不存在"},
+        {"Permission denied", "没有访问权限"},
+        {"The port is busy or in use", "串口忙或已被占用"},
+        {"The device is gone", "设备已断开"},
+        {"The system reports: %1", "系统报告错误：%1"},
     };
     for (const auto &r : rows) {
         QTest::newRow(r.source) << QString::fromUtf8(r.source) << QString::fromUtf8(r.chinese);
