@@ -12,6 +12,9 @@
 
 void MainWindow::on_btnStart_clicked()
 {
+    if (m_startAwaitsVersion) {
+        return; // this Start is still asking the pack
+    }
     if (downloadRunning() &&
         !Dialogs::question(this,
                            tr("A download is running. Stop it and start again from the first package?"))) {
@@ -19,7 +22,8 @@ void MainWindow::on_btnStart_clicked()
     }
     // The path may have been edited since the image was loaded.
     const bool pathOk = FirmwareImage::pathHasVersion(ui->leFilePath->text(), m_strVersion);
-    switch (Download::checkStart(m_PortOpen, m_exchange->packetCount(), pathOk, m_exchange->versionKnown())) {
+    // Whether the pack reported its version earlier does not matter: it is asked again below.
+    switch (Download::checkStart(m_PortOpen, m_exchange->packetCount(), pathOk, true)) {
     case Download::StartVerdict::PortClosed:
         Dialogs::information(this, tr("Please open the serial port first!"));
         return;
@@ -30,18 +34,45 @@ void MainWindow::on_btnStart_clicked()
         warnVersionMismatch();
         return;
     case Download::StartVerdict::AskUnverified:
-        // A pack whose firmware is broken may answer only the download commands.
-        if (!Dialogs::question(this, tr("The pack has not reported its version. Download %1 anyway?")
-                                         .arg(QFileInfo(m_imagePath).fileName()))) {
-            return;
-        }
-        break;
     case Download::StartVerdict::Accepted:
         break;
+    }
+    // The cable may have moved to another pack since the version was read, behind the open port:
+    // the pack on the line now says which it is before anything of the image goes out. A running
+    // download stops first, so that none of its commands takes the answer's place.
+    if (downloadRunning()) {
+        m_exchange->shutdown();
+    }
+    setStartAwaitsVersion(true);
+    askVersion();
+}
+
+// Start's question to the pack has its answer (answered) or went unanswered: the version now
+// reported decides, or the user does for a pack that says nothing.
+void MainWindow::startAfterVersionCheck(bool answered)
+{
+    if (!m_PortOpen || m_exchange->packetCount() == 0) {
+        return; // the port or the image went meanwhile
+    }
+    if (answered && !FirmwareImage::pathHasVersion(ui->leFilePath->text(), m_strVersion)) {
+        warnVersionMismatch();
+        return;
+    }
+    // A pack whose firmware is broken may answer only the download commands.
+    if (!answered && !Dialogs::question(this, tr("The pack has not reported its version. Download %1 anyway?")
+                                                  .arg(QFileInfo(m_imagePath).fileName()))) {
+        return;
     }
     m_exchange->setRecordFile(Settings::recordPath());
     m_exchange->setRetries(Settings::retries());
     m_exchange->start();
+}
+
+// Start waits for the pack's version: the button rests meanwhile.
+void MainWindow::setStartAwaitsVersion(bool waits)
+{
+    m_startAwaitsVersion = waits;
+    ui->btnStart->setEnabled(!waits);
 }
 
 bool MainWindow::downloadRunning() const
@@ -70,8 +101,19 @@ void MainWindow::connectExchange()
             Settings::setVersion(version);
         }
         m_strVersion = version;
+        if (m_startAwaitsVersion) {
+            setStartAwaitsVersion(false);
+            // From the event loop, not from inside the receive scan: a box may follow.
+            QMetaObject::invokeMethod(
+                this, [this] { startAfterVersionCheck(true); }, Qt::QueuedConnection);
+        }
     });
     connect(x, &Download::Exchange::versionUnanswered, this, [this] {
+        if (m_startAwaitsVersion) {
+            setStartAwaitsVersion(false);
+            startAfterVersionCheck(false); // its question says what the notice would
+            return;
+        }
         addNoticeLine(tr("The pack did not report its version. Check the cable and the baud rate, then "
                          "press Get Version again."));
     });

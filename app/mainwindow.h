@@ -96,7 +96,10 @@ private:
     // The image and the download
     void padByteArrayToMultipleOf1024();
     void warnVersionMismatch(); // the path lacks the version: the box says which characters it needs
-    void connectExchange();     // what the exchange signals, onto the widgets
+    void askVersion();
+    void startAfterVersionCheck(bool answered);
+    void setStartAwaitsVersion(bool waits);
+    void connectExchange(); // what the exchange signals, onto the widgets
     QString noticeText(Download::Notice notice, quint32 value) const;
 
     QTranslator m_Translator;
@@ -121,7 +124,8 @@ private:
 
     // The port's whole exchange: the download, its timers and counters, the replies, the record.
     Download::Exchange *m_exchange = nullptr;
-    QString m_imagePath; // the file of the image loaded
+    QString m_imagePath;               // the file of the image loaded
+    bool m_startAwaitsVersion = false; // Start asked the pack for its version and waits for it
 
     friend class MainWindowTestAccess; // tests read the state a user cannot see directly
 };

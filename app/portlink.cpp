@@ -72,4 +72,5 @@ void MainWindow::setPortClosedState()
     setListsEnabled(*ui, true);
     ui->btn_openConsole->setText(tr("Open Serial"));
     m_PortOpen = false;
+    setStartAwaitsVersion(false); // no answer can come any more
 }

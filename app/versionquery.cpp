@@ -12,6 +12,12 @@ void MainWindow::on_btnGetVer_clicked()
         Dialogs::information(this, tr("A download is running. Get the version when it has finished."));
         return;
     }
+    askVersion();
+}
+
+// Five copies of the query; the exchange says when the answer is in, or that there is none.
+void MainWindow::askVersion()
+{
     m_exchange->queryVersion();
 }
 
