@@ -4,11 +4,13 @@
 #include "dialogs.h"
 #include "exchange.h"
 #include "logging.h"
+#include "logview.h"
 #include "mainwindow.h"
 #include "settings.h"
 #include "ui_mainwindow.h"
 
 #include <QFileInfo>
+#include <QProgressBar>
 
 void MainWindow::on_btnStart_clicked()
 {
@@ -95,6 +97,7 @@ void MainWindow::connectExchange()
 {
     Download::Exchange *x = m_exchange;
     connect(x, &Download::Exchange::versionReported, this, [this](const QString &version) {
+        m_versionAsked = false;
         ui->leVer->setText(version);
         // Five answers to the five queries: the file is written only when the value changes.
         if (version != m_strVersion) {
@@ -109,6 +112,7 @@ void MainWindow::connectExchange()
         }
     });
     connect(x, &Download::Exchange::versionUnanswered, this, [this] {
+        m_versionAsked = false;
         if (m_startAwaitsVersion) {
             setStartAwaitsVersion(false);
             startAfterVersionCheck(false); // its question says what the notice would
@@ -125,21 +129,39 @@ void MainWindow::connectExchange()
         }
     });
     connect(x, &Download::Exchange::packetSent, this, [this](quint32 packet, quint32 total) {
+        showProgressFailed(false); // a late answer has taken the download up again
         ui->progressBar->setValue(static_cast<int>(packet));
         addLogLine(tr("\t Sent package:%1, total:%2 packages.").arg(packet).arg(total));
     });
     connect(x, &Download::Exchange::progressChanged, this,
             [this](quint32 packets) { ui->progressBar->setValue(static_cast<int>(packets)); });
-    connect(x, &Download::Exchange::logCleared, ui->listWidget, &QListWidget::clear);
-    connect(x, &Download::Exchange::completed, this, [this] { addLogLine(tr(":  Update completed")); });
+    connect(x, &Download::Exchange::logCleared, this, [this] {
+        ui->listWidget->clear();
+        showProgressFailed(false);
+    });
+    connect(x, &Download::Exchange::completed, this, [this] {
+        showProgressFailed(false); // the end confirmed, late as it may be
+        addLogLine(tr(":  Update completed"));
+    });
     connect(x, &Download::Exchange::notice, this,
             [this](Download::Notice notice, quint32 value) { addNoticeLine(noticeText(notice, value)); });
-    connect(x, &Download::Exchange::finished, this, [this](const Download::Record &, const QString &error) {
-        if (!error.isEmpty()) {
-            addNoticeLine(tr("The download record could not be written: %1").arg(error));
+    connect(x, &Download::Exchange::finished, this,
+            [this](const Download::Record &record, const QString &error) {
+                if (record.outcome != Download::outcomeName(Download::Outcome::Confirmed)) {
+                    showProgressFailed(true, record.packetsAcknowledged);
+                }
+                if (!error.isEmpty()) {
+                    addNoticeLine(tr("The download record could not be written: %1").arg(error));
+                }
+            });
+    connect(x, &Download::Exchange::portLost, this, [this] {
+        // A download's loss has its own notice; a question to the pack would otherwise end unheard.
+        if (m_versionAsked) {
+            addNoticeLine(tr("The serial port was lost while the pack was asked for its version. "
+                             "Reconnect, then press Open Serial again."));
         }
+        setPortClosedState();
     });
-    connect(x, &Download::Exchange::portLost, this, &MainWindow::setPortClosedState);
 }
 
 QString MainWindow::noticeText(Download::Notice notice, quint32 value) const
@@ -161,4 +183,23 @@ QString MainWindow::noticeText(Download::Notice notice, quint32 value) const
                   "DownLoad again.");
     }
     return QString();
+}
+
+// A download that ended without the pack's confirmation must not look done: the bar shows the
+// packets the pack took, as a count, in red. Styles that draw the bar themselves (Windows') ignore
+// the palette, so the style sheet carries the colour.
+void MainWindow::showProgressFailed(bool failed, quint32 packets)
+{
+    QProgressBar *bar = ui->progressBar;
+    if (failed) {
+        bar->setValue(static_cast<int>(packets));
+        bar->setFormat(QStringLiteral("%v/%m"));
+        bar->setStyleSheet(QStringLiteral("QProgressBar { border: 1px solid gray; text-align: center; }"
+                                          "QProgressBar::chunk { background-color: %1; }")
+                               .arg(LogView::noticeColour().name()));
+    } else if (m_progressFailed) {
+        bar->setFormat(QStringLiteral("%p%"));
+        bar->setStyleSheet(QString());
+    }
+    m_progressFailed = failed;
 }

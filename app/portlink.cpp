@@ -72,5 +72,7 @@ void MainWindow::setPortClosedState()
     setListsEnabled(*ui, true);
     ui->btn_openConsole->setText(tr("Open Serial"));
     m_PortOpen = false;
-    setStartAwaitsVersion(false); // no answer can come any more
+    // No answer can come any more.
+    m_versionAsked = false;
+    setStartAwaitsVersion(false);
 }

@@ -19,6 +19,7 @@ void MainWindow::on_btnGetVer_clicked()
 void MainWindow::askVersion()
 {
     m_exchange->queryVersion();
+    m_versionAsked = m_exchange->isOpen();
 }
 
 // Writes a frame given as blank-separated hexadecimal tokens or, for the end command, as finished

@@ -217,6 +217,10 @@
         <translation>%1。%2</translation>
     </message>
     <message>
+        <source>The serial port was lost while the pack was asked for its version. Reconnect, then press Open Serial again.</source>
+        <translation>获取版本号时串口断开。请重新连接，然后再次点击打开串口。</translation>
+    </message>
+    <message>
         <source>The port does not exist</source>
         <translation>串口不存在</translation>
     </message>

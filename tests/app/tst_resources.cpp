@@ -180,6 +180,9 @@ void TestResources::translation_data()
         {"The serial port was lost during the download. Reconnect, open the port and press Start DownLoad "
          "again.",
          "下载过程中串口断开。请重新连接并打开串口，然后点击开始下载。"},
+        {"The serial port was lost while the pack was asked for its version. Reconnect, then press Open "
+         "Serial again.",
+         "获取版本号时串口断开。请重新连接，然后再次点击打开串口。"},
         {"Cannot open %1: %2", "无法打开%1：%2"},
         {"The help document %1 cannot be opened.", "无法打开帮助文档%1。"},
         {"A download is running. Load a file when it has finished.", "正在下载，请在下载结束后再加载文件。"},
