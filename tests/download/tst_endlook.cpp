@@ -21,6 +21,7 @@ enum Fault
     PulledDuringDownload,
     VersionUnanswered,
     PulledDuringVersion,
+    PulledDuringStartsQuestion, // Start asks the pack for its version first
 };
 
 bool isRed(const QColor &colour)
@@ -62,6 +63,8 @@ void TestEndLook::notices_data()
         << "The serial port was lost while the pack was asked for its version. Reconnect, then press Open "
            "Serial again."
         << -1;
+    QTest::newRow("port lost during Start's question")
+        << int(PulledDuringStartsQuestion) << "The serial port was lost while the pack was asked" << -1;
 }
 
 void TestEndLook::notices()
@@ -77,8 +80,11 @@ void TestEndLook::notices()
 
     if (packets < 0) {
         rig.pack.setSilentAll(Kind::Version);
-        rig.click("btnGetVer");
-        if (fault == PulledDuringVersion) {
+        if (fault == PulledDuringStartsQuestion) {
+            QVERIFY(rig.load(32768));
+        }
+        rig.click(fault == PulledDuringStartsQuestion ? "btnStart" : "btnGetVer");
+        if (fault != VersionUnanswered) {
             rig.pack.pullAdapter();
         }
     } else {
@@ -111,6 +117,8 @@ void TestEndLook::notices()
         QVERIFY(log->item(1)->text().endsWith(completedText())); // the completion line stays, below
     }
     if (packets < 0) {
+        QVERIFY(rig.widget<QPushButton>("btnStart")->isEnabled());
+        QCOMPARE(finished.count(), 0);
         return;
     }
 
