@@ -18,6 +18,7 @@ void MainWindow::on_btnFileLoad_clicked()
         Dialogs::warning(this, tr("A download is running. Load a file when it has finished."));
         return;
     }
+    setStartAwaitsVersion(false); // a Start waiting for the pack's version was for the image going now
     if (m_strVersion.isEmpty()) {
         m_strVersion = Settings::version();
     }

@@ -79,4 +79,20 @@ void addLine(QListWidget *list, const QString &text)
     list->insertItem(0, item);
 }
 
+void addNotice(QListWidget *list, const QString &text)
+{
+    QFont bold = list->font();
+    bold.setBold(true);
+    auto *item = new QListWidgetItem(text);
+    item->setFont(bold);
+    item->setForeground(noticeColour());
+    item->setData(kNaturalWidthRole, naturalWidth(text, bold)); // bold runs wider
+    list->insertItem(0, item);
+}
+
+QColor noticeColour()
+{
+    return QColor(200, 0, 0);
+}
+
 } // namespace LogView

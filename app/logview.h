@@ -7,6 +7,7 @@
 // the few that wrap.
 #pragma once
 
+#include <QColor>
 #include <QString>
 
 class QListWidget;
@@ -16,5 +17,10 @@ namespace LogView {
 void setUp(QListWidget *list);
 // Puts text at the top of the list (row 0).
 void addLine(QListWidget *list, const QString &text);
+// The same for a notice: red and bold, so that it stands out from the lines around it (the
+// completion line below an unconfirmed end above all).
+void addNotice(QListWidget *list, const QString &text);
+// The colour a notice is drawn in.
+QColor noticeColour();
 
 } // namespace LogView

@@ -25,7 +25,12 @@
 
 namespace {
 constexpr int kStatusMessageMs = 2000; // ms the status bar keeps a message
+
+QString timeStamp()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("hh:mm:ss.zzz"));
 }
+} // namespace
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
 {
@@ -101,14 +106,14 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::addLogLine(const QString &message)
 {
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("hh:mm:ss.zzz"));
-    LogView::addLine(ui->listWidget, stamp + message);
+    LogView::addLine(ui->listWidget, timeStamp() + message);
 }
 
-// Notices carry the completion line's separator after the time stamp, so that they read like it.
+// Notices carry the completion line's separator after the time stamp, so that they read like it,
+// and are drawn so that they do not pass for it.
 void MainWindow::addNoticeLine(const QString &message)
 {
-    addLogLine(QStringLiteral(":  ") + message);
+    LogView::addNotice(ui->listWidget, timeStamp() + QStringLiteral(":  ") + message);
 }
 
 void MainWindow::OnStatusBtnClicked()

@@ -96,8 +96,14 @@ private:
     // The image and the download
     void padByteArrayToMultipleOf1024();
     void warnVersionMismatch(); // the path lacks the version: the box says which characters it needs
-    void connectExchange();     // what the exchange signals, onto the widgets
+    void askVersion();
+    void startAfterVersionCheck(bool answered);
+    void setStartAwaitsVersion(bool waits);
+    void connectExchange(); // what the exchange signals, onto the widgets
     QString noticeText(Download::Notice notice, quint32 value, int code = 0) const;
+    // The bar of a download that ended without confirmation: packets taken, drawn as a failure;
+    // false puts the usual look back.
+    void showProgressFailed(bool failed, quint32 packets = 0);
 
     QTranslator m_Translator;
     std::unique_ptr<Ui::MainWindow> ui;
@@ -121,7 +127,10 @@ private:
 
     // The port's whole exchange: the download, its timers and counters, the replies, the record.
     Download::Exchange *m_exchange = nullptr;
-    QString m_imagePath; // the file of the image loaded
+    QString m_imagePath;               // the file of the image loaded
+    bool m_progressFailed = false;     // the bar shows a download that ended without confirmation
+    bool m_versionAsked = false;       // a version query awaits its answer (or its 3 s end)
+    bool m_startAwaitsVersion = false; // Start asked the pack for its version and waits for it
 
     friend class MainWindowTestAccess; // tests read the state a user cannot see directly
 };

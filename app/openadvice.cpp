@@ -111,9 +111,34 @@ QString advice(const Facts &facts)
     return QString();
 }
 
-QString message(const QString &portName, const QString &reason, const Facts &facts)
+QString reason(const Facts &facts, const QString &systemText)
 {
-    const QString text = translate("Cannot open %1: %2").arg(portName, reason);
+    const char *words = QT_TRANSLATE_NOOP("MainWindow", "The system reports: %1");
+    switch (facts.error) {
+    case QSerialPort::DeviceNotFoundError:
+        words = QT_TRANSLATE_NOOP("MainWindow", "The port does not exist");
+        break;
+    case QSerialPort::PermissionError:
+        words = classify(facts) == Cause::Busy ? QT_TRANSLATE_NOOP("MainWindow", "The port is busy or in use")
+                                               : QT_TRANSLATE_NOOP("MainWindow", "Permission denied");
+        break;
+    case QSerialPort::ResourceError:
+        words = QT_TRANSLATE_NOOP("MainWindow", "The device is gone");
+        break;
+    default:
+        break;
+    }
+    // The system speaks English here: without a translation its own text says it best.
+    const QString translated = translate(words);
+    if (translated == QLatin1String(words)) {
+        return systemText;
+    }
+    return translated.contains(QLatin1String("%1")) ? translated.arg(systemText) : translated;
+}
+
+QString message(const QString &portName, const QString &systemReason, const Facts &facts)
+{
+    const QString text = translate("Cannot open %1: %2").arg(portName, reason(facts, systemReason));
     const QString more = advice(facts);
     if (more.isEmpty()) {
         return text;

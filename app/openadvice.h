@@ -28,8 +28,12 @@ struct Facts
 Cause classify(const Facts &facts);
 // The sentence after "Cannot open <port>: <reason>." that fits the cause; empty for Other.
 QString advice(const Facts &facts);
-// The whole text for the log, the status bar and its tooltip.
-QString message(const QString &portName, const QString &reason, const Facts &facts);
+// The system's reason for a failed open, in the window's language: a translation has its own
+// words for a port not found, access denied, a port busy or in use and a device gone, and keeps
+// the system's text after a sentence of its own for any other; in English the system's text stays.
+QString reason(const Facts &facts, const QString &systemText);
+// The whole text for the log, the status bar and its tooltip; reason is the system's.
+QString message(const QString &portName, const QString &systemReason, const Facts &facts);
 
 // The facts of this system for a port that failed to open with error.
 Facts probe(const QString &portName, QSerialPort::SerialPortError error);

@@ -72,4 +72,7 @@ void MainWindow::setPortClosedState()
     setListsEnabled(*ui, true);
     ui->btn_openConsole->setText(tr("Open Serial"));
     m_PortOpen = false;
+    // No answer can come any more.
+    m_versionAsked = false;
+    setStartAwaitsVersion(false);
 }

@@ -11,12 +11,17 @@ const char kLanguageKey[] = "language";
 const char kVersionKey[] = "version";
 const char kRetriesKey[] = "retries";
 constexpr int kSavedVersionChars = 12; // characters of the version text kept in the file
+constexpr uint kChinese = 1;           // the language list's last index (0 is English)
 
 // Each access opens the file on its own and closes it again when the object goes; writing
 // happens then. Failures (a directory that cannot be written) only leave the value unsaved.
 QVariant read(const char *key, const QVariant &absent)
 {
-    QSettings settings(Settings::configPath(), QSettings::IniFormat);
+    const QString path = Settings::configPath();
+    if (!Settings::settingsFileUsable(path)) {
+        return absent;
+    }
+    QSettings settings(path, QSettings::IniFormat);
     settings.beginGroup(QLatin1String(kGroup));
     QVariant value = settings.value(QLatin1String(key), absent);
     settings.endGroup();
@@ -27,7 +32,11 @@ QVariant read(const char *key, const QVariant &absent)
 // every change, which for a large file stalls the window.
 void write(const char *key, const QVariant &value)
 {
-    QSettings settings(Settings::configPath(), QSettings::IniFormat);
+    const QString path = Settings::configPath();
+    if (!Settings::settingsFileUsable(path)) {
+        return;
+    }
+    QSettings settings(path, QSettings::IniFormat);
     settings.beginGroup(QLatin1String(kGroup));
     const QVariant stored = settings.value(QLatin1String(key));
     if (!stored.isValid() || stored.toString() != value.toString()) {
@@ -42,7 +51,8 @@ namespace Settings {
 
 uint language()
 {
-    return read(kLanguageKey, 0).toUInt();
+    const uint index = read(kLanguageKey, 0).toUInt();
+    return index <= kChinese ? index : 0; // an index the list does not have is English
 }
 
 void setLanguage(int index)

@@ -9,7 +9,7 @@
 
 namespace Settings {
 
-uint language(); // 0 when absent
+uint language(); // 0 English, 1 Chinese; 0 when absent or any other value
 void setLanguage(int index);
 QString version();                       // empty when absent
 void setVersion(const QString &version); // stores the first 12 characters

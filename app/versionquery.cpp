@@ -12,7 +12,14 @@ void MainWindow::on_btnGetVer_clicked()
         Dialogs::information(this, tr("A download is running. Get the version when it has finished."));
         return;
     }
+    askVersion();
+}
+
+// Five copies of the query; the exchange says when the answer is in, or that there is none.
+void MainWindow::askVersion()
+{
     m_exchange->queryVersion();
+    m_versionAsked = m_exchange->isOpen();
 }
 
 // Writes a frame given as blank-separated hexadecimal tokens or, for the end command, as finished

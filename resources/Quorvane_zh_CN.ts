@@ -220,5 +220,29 @@
         <comment>a failed open's reason, then the advice</comment>
         <translation>%1。%2</translation>
     </message>
+    <message>
+        <source>The serial port was lost while the pack was asked for its version. Reconnect, then press Open Serial again.</source>
+        <translation>获取版本号时串口断开。请重新连接，然后再次点击打开串口。</translation>
+    </message>
+    <message>
+        <source>The port does not exist</source>
+        <translation>串口不存在</translation>
+    </message>
+    <message>
+        <source>Permission denied</source>
+        <translation>没有访问权限</translation>
+    </message>
+    <message>
+        <source>The port is busy or in use</source>
+        <translation>串口忙或已被占用</translation>
+    </message>
+    <message>
+        <source>The device is gone</source>
+        <translation>设备已断开</translation>
+    </message>
+    <message>
+        <source>The system reports: %1</source>
+        <translation>系统报告错误：%1</translation>
+    </message>
 </context>
 </TS>

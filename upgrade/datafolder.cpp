@@ -80,7 +80,7 @@ QString applyConfigPlace(ConfigPlace place, const QString &programDir, const QSt
     case ConfigPlace::UserFolderFromProgramsIni: {
         const QString from = QDir(programDir).filePath(QStringLiteral("config.ini"));
         const QString to = QDir(userDir).filePath(QStringLiteral("config.ini"));
-        if (!QDir().mkpath(userDir) || !QFile::copy(from, to)) {
+        if (!settingsFileUsable(from) || !QDir().mkpath(userDir) || !QFile::copy(from, to)) {
             qCWarning(lcDataFolder) << "the settings" << from << "could not be copied to" << to;
         }
         break;
@@ -100,6 +100,16 @@ QString configDirectory()
 QString configPath()
 {
     return configDirectory() + QStringLiteral("/config.ini");
+}
+
+bool settingsFileUsable(const QString &path)
+{
+    const QFileInfo info(path); // follows a link to what it names
+    if (!info.exists() || info.isFile()) {
+        return true;
+    }
+    qCWarning(lcDataFolder) << "the settings" << path << "are not a regular file and are ignored";
+    return false;
 }
 
 QString recordPath()

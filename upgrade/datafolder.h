@@ -41,6 +41,10 @@ QString chooseConfigDirectory(const QString &programDir, const QString &fallback
 // userDir (made when missing). A copy that fails leaves the defaults, with a trace.
 QString applyConfigPlace(ConfigPlace place, const QString &programDir, const QString &userDir);
 QString configPath(); // configDirectory() + "/config.ini"
+// Whether the settings file at path may be opened: it is absent (the defaults, created on the
+// first write) or a regular file. Anything else (a FIFO would block the opener until some other
+// program writes to it; a device, a folder) is left alone, with a trace, and the defaults hold.
+bool settingsFileUsable(const QString &path);
 QString recordPath(); // configDirectory() + "/downloads.jsonl", the record of every download
 
 } // namespace Settings

@@ -180,6 +180,9 @@ void TestResources::translation_data()
         {"The serial port was lost during the download. Reconnect, open the port and press Start DownLoad "
          "again.",
          "下载过程中串口断开。请重新连接并打开串口，然后点击开始下载。"},
+        {"The serial port was lost while the pack was asked for its version. Reconnect, then press Open "
+         "Serial again.",
+         "获取版本号时串口断开。请重新连接，然后再次点击打开串口。"},
         {"Cannot open %1: %2", "无法打开%1：%2"},
         {"The help document %1 cannot be opened.", "无法打开帮助文档%1。"},
         {"A download is running. Load a file when it has finished.", "正在下载，请在下载结束后再加载文件。"},
@@ -199,6 +202,12 @@ void TestResources::translation_data()
         {"The file's path must contain %1.", "文件路径中必须包含 %1。"},
         {"No program to open PDF files was found. The guide is %1.",
          "未找到可打开PDF文件的程序。使用说明位于%1。"},
+        // A port that did not open: the system's reason in the window's words.
+        {"The port does not exist", "串口不存在"},
+        {"Permission denied", "没有访问权限"},
+        {"The port is busy or in use", "串口忙或已被占用"},
+        {"The device is gone", "设备已断开"},
+        {"The system reports: %1", "系统报告错误：%1"},
     };
     for (const auto &r : rows) {
         QTest::newRow(r.source) << QString::fromUtf8(r.source) << QString::fromUtf8(r.chinese);

@@ -138,7 +138,9 @@ void TestDownloadNotices::busyPortNamesItsHolder()
     const QString who = QStringLiteral("%1 (pid %2)")
                             .arg(QCoreApplication::applicationName())
                             .arg(QCoreApplication::applicationPid());
-    const QString reason = MainWindowTestAccess::exchange(m_rig->window).openError();
+    // The system's reason, in Chinese the translation's words for a busy port.
+    const QString reason = language ? QStringLiteral("串口忙或已被占用")
+                                    : MainWindowTestAccess::exchange(m_rig->window).openError();
     const QString message = text.arg(m_rig->pack.slavePath(), reason, who);
     QCOMPARE(m_rig->window.statusBar()->currentMessage(), message);
     QCOMPARE(m_rig->window.statusBar()->toolTip(), message);

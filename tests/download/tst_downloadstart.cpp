@@ -81,6 +81,9 @@ void TestDownloadStart::startDuringTransfer()
     QSignalSpy ticks(m_rig->initTimer(), &QTimer::timeout);
     m_rig->answerer.answerQuestion(true); // "Stop it and start again?"
     m_rig->click("btnStart");
+    // The old download stops at once; the new one begins when the pack has told its version.
+    QVERIFY(!m_rig->exchange().running());
+    QVERIFY(DownloadRig::waitFor([&] { return m_rig->initTimer()->isActive(); }, kTimeoutMs));
     QCOMPARE(m_rig->log()->count(), 0);
     QCOMPARE(m_rig->progress()->value(), 0);
     QCOMPARE(m_rig->exchange().state().packet, 0u);
@@ -119,18 +122,19 @@ void TestDownloadStart::startAgainDuringEndPhase()
     QVERIFY(!m_rig->endTimer()->isActive());
     QVERIFY(DownloadRig::waitFor([&] { return m_rig->completions == 1; }, kTimeoutMs));
 
-    // Init, the 16 packets, then the end command that the pack answers.
-    QCOMPARE(after.size(), 1 + 16 + 1);
-    QCOMPARE(after.first(), Kind::Init);
+    // The version queries, init, the 16 packets, then the end command that the pack answers.
+    QCOMPARE(after.size(), 5 + 1 + 16 + 1);
+    QCOMPARE(after.mid(0, 5).count(Kind::Version), 5);
+    QCOMPARE(after.at(5), Kind::Init);
     QCOMPARE(after.count(Kind::Data), 16);
     QCOMPARE(after.last(), Kind::End);
     QCOMPARE(m_rig->logLines(sentText(15, 16)), 1);
     QVERIFY(m_rig->pack.image() == PackSim::expectedImage(m_rig->fileBytes));
 
-    // The first download's record counts what it did before the restart.
+    // The first download's record counts what it did before it was stopped to start again.
     QCOMPARE(finished.count(), 2);
     const auto first = finished.at(0).at(0).value<Download::Record>();
-    QCOMPARE(first.outcome, QStringLiteral("restarted"));
+    QCOMPARE(first.outcome, QStringLiteral("interrupted"));
     QCOMPARE(first.packetsAcknowledged, 16u);
     QCOMPARE(first.initSends, 1);
     QCOMPARE(first.endSends, 1);
