@@ -43,7 +43,7 @@ void MainWindow::on_btnStart_clicked()
     // the pack on the line now says which it is before anything of the image goes out. A running
     // download stops first, so that none of its commands takes the answer's place.
     if (downloadRunning()) {
-        m_exchange->shutdown();
+        m_exchange->stopToRestart();
     }
     setStartAwaitsVersion(true);
     askVersion();

@@ -333,6 +333,15 @@ void closing(State &s, Actions &out)
     s.phase = Phase::Idle;
 }
 
+void stopToRestart(State &s, Actions &out)
+{
+    stopTimers(s, out);
+    if (s.running()) {
+        out.push_back(finish(s, Outcome::Restarted));
+    }
+    s.phase = Phase::Idle;
+}
+
 // A download that has reached its outcome is ended for good: no late answer acts on it any more.
 void endForGood(State &s, Actions &out)
 {
@@ -468,6 +477,9 @@ Actions step(State &state, const Event &event)
         break;
     case EventKind::Closing:
         closing(state, out);
+        break;
+    case EventKind::Stop:
+        stopToRestart(state, out);
         break;
     case EventKind::ImageChanged:
         endForGood(state, out);

@@ -157,6 +157,7 @@ enum class EventKind
     LinkLost,       // the port is gone
     PortClosed,     // the user closed the port
     Closing,        // the driver is going away
+    Stop,           // the user stops the download to start it again once the pack is asked anew
     ImageChanged,   // a new image (or none) replaced the one the download used
     VersionQuery,   // the version query is about to be written
 };

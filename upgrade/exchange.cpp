@@ -39,8 +39,12 @@ Exchange::Exchange(QObject *parent)
     connect(&m_stallTimer, &QTimer::timeout, this, [this] { feed(EventKind::StallElapsed); });
     connect(&m_expiryTimer, &QTimer::timeout, this, [this] { feed(EventKind::CopiesExpired); });
     // A version reply stops the wait: when it runs out, this query went unanswered, even if an
-    // earlier one on the port was answered.
-    connect(&m_versionTimer, &QTimer::timeout, this, &Exchange::versionUnanswered);
+    // earlier one on the port was answered; that pack may not be the one on the line now, so its
+    // version no longer stands for this port's pack.
+    connect(&m_versionTimer, &QTimer::timeout, this, [this] {
+        m_versionReported = false;
+        emit versionUnanswered();
+    });
     // Queued: the port is closed from the event loop, never inside its own notification.
     connect(&m_serial, &QSerialPort::errorOccurred, this, &Exchange::onPortError, Qt::QueuedConnection);
 }
@@ -144,6 +148,11 @@ void Exchange::start()
     m_versionTimer.stop(); // the download's own answers are no version
     feed(EventKind::Start);
     m_started = QDateTime::currentDateTime();
+}
+
+void Exchange::stopToRestart()
+{
+    feed(EventKind::Stop);
 }
 
 void Exchange::shutdown()

@@ -56,6 +56,8 @@ public:
     void start();
     // The front end goes away: a running download ends (interrupted), every timer stops.
     void shutdown();
+    // The user stops a running download to start again (restarted), every timer stops.
+    void stopToRestart();
 
     // A command of the front end's own, in one write, or a frame in pieces of kWriteChunkBytes;
     // func is the code its reply is taken for. -1 when the port is not open or refuses it.

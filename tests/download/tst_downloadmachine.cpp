@@ -211,6 +211,9 @@ void TestDownloadMachine::transition_data()
     QTest::newRow("closing while running")
         << st(Tr, eFuncUpgrada, 0, 0, 7, "s") << ev(EventKind::Closing) << "DisarmStall Finish:interrupted"
         << "Idle pending=4 packet=7 init=0 end=0 timers=";
+    QTest::newRow("stopped to start again once the pack is asked")
+        << st(Fin, eFuncUpgradaEnd, 0, 1, 15, "e") << ev(EventKind::Stop) << "StopEnd Finish:restarted"
+        << "Idle pending=5 packet=15 init=0 end=1 timers=";
     QTest::newRow("closing with nothing running")
         << st(Idle, eFuncNone, 0, 0, 0, "") << ev(EventKind::Closing) << ""
         << "Idle pending=0 packet=0 init=0 end=0 timers=";

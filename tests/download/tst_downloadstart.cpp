@@ -134,7 +134,7 @@ void TestDownloadStart::startAgainDuringEndPhase()
     // The first download's record counts what it did before it was stopped to start again.
     QCOMPARE(finished.count(), 2);
     const auto first = finished.at(0).at(0).value<Download::Record>();
-    QCOMPARE(first.outcome, QStringLiteral("interrupted"));
+    QCOMPARE(first.outcome, QStringLiteral("restarted"));
     QCOMPARE(first.packetsAcknowledged, 16u);
     QCOMPARE(first.initSends, 1);
     QCOMPARE(first.endSends, 1);
