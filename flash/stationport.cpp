@@ -86,7 +86,7 @@ void StationPort::tryOpen()
             m_openError = why;
             emit notice(QStringLiteral("%1: cannot open: %2; trying again every %3 s")
                             .arg(m_port, m_openError)
-                            .arg(Quorvane::kStationQueryMs / 1000));
+                            .arg(Quorvane::kStationQueryMs / 1000.0));
         }
         if (!SerialPresence::portStillPresent(m_port)) {
             toWaiting(true);

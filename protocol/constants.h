@@ -63,7 +63,8 @@ constexpr int kStallNoticeMs = 5000;   // ms without an acknowledgement of a dat
 constexpr int kMaxPacketRetries = 10;  // re-sends of one data packet on its stall deadline (opt-in)
 
 // The production-line station of the command-line flasher
-constexpr int kStationQueryMs = 2000;      // ms between version queries while waiting for a pack
+constexpr int kStationQueryMs = 800;       // ms between version queries while waiting for a pack: a pack
+                                           // switched on is found within a second
 constexpr int kStationPresenceMs = 250;    // ms between looks for a missing port's device file
 constexpr int kStationGoneMs = 3000;       // ms without a version reply after which a pack has left
 constexpr int kStationStillThereMs = 1000; // ms between the queries that tell a pack has not left
