@@ -7,17 +7,20 @@
 #   tools/run-tests.sh --qt6        every target built against Qt 6, in build-qt6/, and the tests run
 # Arguments after the mode go to ctest, e.g. `tools/run-tests.sh -L download` or
 # `tools/run-tests.sh --qt6 -L 'codec|window'` (each test folder is a label: tests/CMakeLists.txt).
-# Builds compile through ccache (tools/ccache-env.sh). QUORVANE_CTEST_JOBS sets ctest's -j (default 2).
+# Builds compile through ccache (tools/ccache-env.sh). ctest runs four tests at once (most of them wait
+# on the line or a timer, not on a core), two under the sanitizers; QUORVANE_CTEST_JOBS overrides it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 builddir=build
+jobs=4
 deps=()
 cmake_args=()
 case "${1:-}" in
     --sanitize)
         builddir=build-asan
         cmake_args+=(-DQUORVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DQUORVANE_BUILD_EXTRAS=OFF)
+        jobs=2
         shift ;;
     --qt6)
         builddir=build-qt6
@@ -31,4 +34,4 @@ source tools/ccache-env.sh
 cmake -S . -B "$builddir" "${cmake_args[@]}" >/dev/null
 cmake --build "$builddir" -j2
 cd "$builddir"
-ctest -j"${QUORVANE_CTEST_JOBS:-2}" --output-on-failure --timeout 300 "$@"
+ctest -j"${QUORVANE_CTEST_JOBS:-$jobs}" --output-on-failure --timeout 300 "$@"
