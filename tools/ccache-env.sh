@@ -7,9 +7,8 @@
 #              folder (CI's) finds what a developer's build left in the cache, and the reverse
 #   hash_dir   off: neither is the build folder's own path hashed (the debug information then names
 #              the folder of the build that filled the cache; no shipped program carries it)
-#   sloppiness what precompiled headers need: ccache may not hash their defines and times
+# No sloppiness is set: no target uses precompiled headers.
 _ccache_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$_ccache_root}
 export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
-export CCACHE_SLOPPINESS=${CCACHE_SLOPPINESS:-pch_defines,time_macros,include_file_mtime,include_file_ctime}
 unset _ccache_root
