@@ -29,6 +29,7 @@ fi
 # has none of them, and without the locale Wine cannot even name a file in Chinese.
 tools/ensure-locales.sh en_US.UTF-8 zh_CN.UTF-8 zh_TW.UTF-8 zh_HK.UTF-8
 
+source tools/ccache-env.sh
 start=$(date +%s)
 cmake -S installer -B build-win -DCMAKE_TOOLCHAIN_FILE="$root/installer/cmake/mingw-w64-x86_64.cmake" >/dev/null
 cmake --build build-win -j2

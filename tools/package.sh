@@ -9,20 +9,24 @@
 #   dist/Quorvane-<version>-src.tar.gz  the source of the committed tree (git archive HEAD)
 #   dist/quorvane_<version>_amd64.deb   the Linux build through CPack (dependencies by dpkg-shlibdeps)
 #
-#   tools/package.sh [--sdk PATH] [--deb-only]
+#   tools/package.sh [--sdk PATH] [--deb-only] [--reuse]
 # The Windows programs come from tools/build-windows.sh (--sdk or $QUORVANE_WIN_QT_SDK, as there);
-# the .deb from the native build in build/. Prints each bundle with its size.
+# the .deb from the native build in build/. --reuse takes both trees as they are, built already
+# (.ci/run: tools/ci-windows.sh built build-windows/, tools/run-tests.sh build/), and builds nothing.
+# Prints each bundle with its size.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
 sdk_args=()
 windows=1
+reuse=0
 while [[ $# -gt 0 ]]; do
     case "$1" in
     --sdk) sdk_args=(--sdk "${2:?--sdk needs a path}"); shift 2 ;;
     --deb-only) windows=0; shift ;;
-    -h | --help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --reuse) reuse=1; shift ;;
+    -h | --help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "package.sh: unknown argument '$1'" >&2; exit 2 ;;
     esac
 done
@@ -48,8 +52,15 @@ need() {
 }
 
 if [[ $windows -eq 1 ]]; then
-    tools/build-windows.sh "${sdk_args[@]}"
     win=build-windows
+    if [[ $reuse -eq 0 ]]; then
+        tools/build-windows.sh "${sdk_args[@]}"
+    else
+        for built in app/Quorvane.exe installer/Ferrodin.exe app/pdf/help.pdf; do
+            [[ -f "$win/$built" ]] || { echo "package.sh --reuse: no $win/$built (tools/build-windows.sh builds it)" >&2; exit 1; }
+        done
+        echo "Windows programs as built in $win/"
+    fi
     name=Quorvane-$version-win64
     stage=$(mktemp -d)
     trap 'rm -rf "$stage"' EXIT
@@ -95,8 +106,14 @@ if ! dpkg-query -W -f='${Status}' dpkg-dev 2>/dev/null | grep -q "install ok ins
     $SUDO apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends dpkg-dev >/dev/null
 fi
-cmake -S . -B build >/dev/null
-cmake --build build -j2
+if [[ $reuse -eq 0 ]]; then
+    source tools/ccache-env.sh
+    cmake -S . -B build >/dev/null
+    cmake --build build -j2
+else
+    [[ -f build/CPackConfig.cmake && -x build/app/Quorvane ]] ||
+        { echo "package.sh --reuse: build/ is not built (tools/run-tests.sh builds it)" >&2; exit 1; }
+fi
 deb=quorvane_${version}_amd64.deb
 rm -f "dist/$deb"
 (cd build && cpack -G DEB -B "$root/build/cpack" >/dev/null)

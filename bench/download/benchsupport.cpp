@@ -1,5 +1,6 @@
 #include "benchsupport.h"
 
+#include "eventwait.h"
 #include "packsimulator.h"
 
 #include <QEventLoop>
@@ -11,18 +12,7 @@ using PackSim::Kind;
 
 bool runUntil(const std::function<bool()> &done, int timeoutMs)
 {
-    QElapsedTimer clock;
-    clock.start();
-    QEventLoop loop;
-    QTimer look;
-    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
-        if (done() || clock.elapsed() > timeoutMs)
-            loop.quit();
-    });
-    look.start(5);
-    if (!done())
-        loop.exec();
-    return done();
+    return EventWait::until(done, timeoutMs);
 }
 
 SimThread::SimThread()

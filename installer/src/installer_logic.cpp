@@ -99,6 +99,16 @@ Command composeCommand(int osKind, const std::string &modulePath, unsigned codeP
     return command;
 }
 
+Command installCommand(int osKind, const std::string &modulePath, bool driverPresent, unsigned codePage)
+{
+    Command command = composeCommand(osKind, modulePath, codePage);
+    if (command.status == CommandStatus::Ready && !driverPresent) {
+        command.status = CommandStatus::DriverMissing;
+        command.line.clear();
+    }
+    return command;
+}
+
 std::size_t longestFolderFor(int osKind)
 {
     const char *prefix = commandPrefix(osKind);

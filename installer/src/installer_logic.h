@@ -70,9 +70,10 @@ const char *commandPrefix(int osKind);
 
 enum class CommandStatus
 {
-    Ready,        // the command line fits its buffer
-    NotAttempted, // no installation for this Windows kind
-    TooLong,      // the command line would not fit its buffer: nothing is started
+    Ready,         // the command line fits its buffer
+    NotAttempted,  // no installation for this Windows kind
+    TooLong,       // the command line would not fit its buffer: nothing is started
+    DriverMissing, // no INF at the driver location: nothing is started
 };
 
 struct Command
@@ -82,6 +83,13 @@ struct Command
 };
 
 Command composeCommand(int osKind, const std::string &modulePath, unsigned codePage = kSingleByteCodePage);
+
+// What the installation starts: composeCommand's answer, or DriverMissing when the Windows kind
+// installs but driverPresent says there is no INF at driverLocation() (a driver folder that holds
+// only its README). Like a Windows kind without installation, a missing driver starts no process and
+// ends in the failure text without the wait for an error window.
+Command installCommand(int osKind, const std::string &modulePath, bool driverPresent,
+                       unsigned codePage = kSingleByteCodePage);
 
 // Longest program folder whose command line still fits, for a Windows kind that installs.
 std::size_t longestFolderFor(int osKind);

@@ -63,6 +63,14 @@ std::optional<std::string> setupProgramPath()
     return std::string(systemDir.data(), length) + "\\" + ferrodin::kSetupProgram;
 }
 
+// Whether the driver's INF is there: a file, not a folder of that name. The path is in the ANSI code
+// page, as GetModuleFileNameA gave it.
+bool driverPresent(const std::string &infPath)
+{
+    const DWORD attributes = GetFileAttributesA(infPath.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 struct ErrorWindowSearch
 {
     std::wstring title;
@@ -123,8 +131,12 @@ int installDriver()
     const std::optional<std::string> path = modulePath();
     if (!path)
         return 0;
-    // GetModuleFileNameA gives the path in the ANSI code page.
-    const ferrodin::Command command = ferrodin::composeCommand(g_osKind, *path, GetACP());
+    // GetModuleFileNameA gives the path in the ANSI code page. Without the INF (the driver folder as
+    // shipped, with only its README) there is nothing to hand to the setup service: no process, no
+    // wait, the failure text.
+    const UINT codePage = GetACP();
+    const ferrodin::Command command = ferrodin::installCommand(
+        g_osKind, *path, driverPresent(ferrodin::driverLocation(*path, codePage)), codePage);
     if (command.status != ferrodin::CommandStatus::Ready)
         return 0;
     const std::optional<std::string> program = setupProgramPath();

@@ -3,6 +3,8 @@
 // known), the modal answerer, and a firmware file whose path carries that version.
 #pragma once
 
+#include "constants.h"
+#include "eventwait.h"
 #include "mainwindow.h"
 #include "mainwindowtestaccess.h"
 #include "modalanswerer.h"
@@ -47,6 +49,9 @@ public:
         }
         window.setExtraPort(pack.slavePath());
         window.show();
+        // The init and end commands go out every kFastTickMs: a test that does not look at their
+        // spacing waits on nothing but the line. useRealTicks() gives back the pack's second.
+        exchange().setTickMs(kFastTickMs);
     }
 
     ~DownloadRig()
@@ -78,25 +83,18 @@ public:
 
     QString error() const { return m_error; }
 
-    // Runs the event loop until done() holds or timeoutMs pass. Unlike QTest::qWaitFor, which
-    // sleeps between its looks, the loop sleeps only in poll(), so the pump runs at full speed.
+    // The tests' tick: short, yet long enough for the in-process pack to answer a command before the
+    // next one is due, even under the sanitizers on a busy machine.
+    static constexpr int kFastTickMs = 50;
+    // The ticks the pack expects, for the tests that hold the exchange to them (the spacing of the
+    // init and end commands), or that answer a question while a tick is due.
+    void useRealTicks() { exchange().setTickMs(Quorvane::kUpgradeTickMs); }
+    int tickMs() { return exchange().tickMs(); }
+
+    // Runs the event loop until done() holds or timeoutMs pass (EventWait::until).
     static bool waitFor(const std::function<bool()> &done, int timeoutMs)
     {
-        if (done()) {
-            return true;
-        }
-        QElapsedTimer clock;
-        clock.start();
-        QEventLoop loop;
-        QTimer look;
-        QObject::connect(&look, &QTimer::timeout, &loop, [&] {
-            if (done() || clock.elapsed() > timeoutMs) {
-                loop.quit();
-            }
-        });
-        look.start(5);
-        loop.exec();
-        return done();
+        return EventWait::until(done, timeoutMs);
     }
 
     // Opens the port; the window asks for the version at once. Returns when all five answers are in

@@ -1,6 +1,7 @@
 // The whole download in the real window against the pack simulator on a pseudo-terminal: the image
 // must arrive byte for byte, on a clean line and on a bad one, and the two timers must pace the
-// init and end commands as the pack expects. Each test function runs as a ctest test of its own.
+// init and end commands as the pack expects. Each test function runs as a ctest test of its own. The
+// rig's ticks are short (DownloadRig::kFastTickMs); the spacing tests run on the real second.
 #include "downloadrig.h"
 #include "window/windowtestsupport.h"
 
@@ -12,7 +13,7 @@ using PackSim::Kind;
 
 namespace {
 
-constexpr int kTickMs = 1000;
+constexpr int kTickMs = Quorvane::kUpgradeTickMs;
 constexpr int kSlackMs = 300; // scheduling slack on a busy machine
 constexpr int kTimeoutMs = 20000;
 // sha256 of the frames of framesAsBefore(), as the window wrote them before the state machine.
@@ -91,8 +92,8 @@ void TestDownload::everyFrameAndLine()
     const QList<PackSim::ReceivedFrame> inits = m_rig->frames(Kind::Init);
     QCOMPARE(inits.size(), 1);
     QCOMPARE(inits.first().bytes, QByteArray::fromHex("bc32353031aaaa333230303030464342460d"));
-    QVERIFY2(near(inits.first().elapsedMs - clickMs, kTickMs),
-             "the first init goes out a second after Start");
+    QVERIFY2(near(inits.first().elapsedMs - clickMs, m_rig->tickMs()),
+             "the first init goes out a tick after Start");
 
     const QList<PackSim::ReceivedFrame> data = m_rig->frames(Kind::Data);
     QCOMPARE(data.size(), 16);
@@ -110,8 +111,8 @@ void TestDownload::everyFrameAndLine()
     QCOMPARE(ends.first().bytes.size(), 22);
     QCOMPARE(ends.first().bytes.mid(5, 2), QByteArray::fromHex("0010"));
     QCOMPARE(ends.first().bytes.mid(13, 4), m_rig->fileBytes.left(4));
-    QVERIFY2(near(ends.first().elapsedMs - data.last().elapsedMs, kTickMs),
-             "the end command a second after the last ack");
+    QVERIFY2(near(ends.first().elapsedMs - data.last().elapsedMs, m_rig->tickMs()),
+             "the end command a tick after the last ack");
 
     // Log, newest first: the completion line, then packets 15 down to 0.
     QCOMPARE(m_rig->log()->count(), 17);
@@ -147,6 +148,7 @@ void TestDownload::badLineStillDelivers()
     m_rig->pack.setReplyDelay(delayMs);
     m_rig->pack.setByteByByte(byteByByte, 0);
     m_rig->pack.setNoiseBytes(noise);
+    m_rig->exchange().setTickMs(200); // a slow answer still comes before the next tick
     QVERIFY(m_rig->load(32773, 9));
     QVERIFY(startAndFinish());
     QCOMPARE(m_rig->pack.imagesWritten(), 1);
@@ -158,6 +160,7 @@ void TestDownload::badLineStillDelivers()
 
 void TestDownload::silentPackGetsFiveInits()
 {
+    m_rig->useRealTicks();
     m_rig->pack.setSilentAll(Kind::Init);
     QVERIFY(m_rig->load(32768));
     QSignalSpy ticks(m_rig->initTimer(), &QTimer::timeout);
@@ -185,6 +188,7 @@ void TestDownload::silentPackGetsFiveInits()
 
 void TestDownload::silentEndGetsFourEnds()
 {
+    m_rig->useRealTicks();
     m_rig->pack.setNoEndReply(true);
     QVERIFY(m_rig->load(32768));
     qint64 lastAckMs = -1;
@@ -257,7 +261,8 @@ void TestDownload::endAnsweredAfterSecondCopy()
     const QDateTime ended =
         QDateTime::fromString(r.value(QStringLiteral("ended")).toString(), Qt::ISODateWithMs);
     QVERIFY(started.isValid() && ended.isValid());
-    QVERIFY(started.msecsTo(ended) > 2000); // the first init and the end command wait a second each
+    QVERIFY(started.msecsTo(ended) >
+            2 * m_rig->tickMs()); // the first init and the end command wait a tick each
 }
 
 void TestDownload::infoRepliesDoNotAdvance()

@@ -93,6 +93,7 @@ void TestDownloadNotices::answerNoWhileRunning(const char *button, const char *p
     QVERIFY(m_rig->openPort());
     setLanguage(language);
     m_rig->pack.setReplyDelay(kReplyDelayMs);
+    m_rig->exchange().setTickMs(3 * kReplyDelayMs); // the init answered before a second one is due
     QVERIFY(m_rig->load(32768));
     m_rig->click("btnStart");
     QVERIFY(DownloadRig::waitFor([&] { return m_rig->pack.commandCount(Kind::Data) == 3; }, kTimeoutMs));
@@ -189,6 +190,7 @@ void TestDownloadNotices::versionUnansweredAfterAnAnswer()
 {
     QVERIFY(m_rig->openPort());
     QCOMPARE(m_rig->log()->count(), 0);
+    m_rig->exchange().setVersionWaitMs(300); // the 3 s themselves: versionUnanswered
     m_rig->pack.setSilentAll(Kind::Version);
     m_rig->click("btnGetVer");
     QVERIFY(DownloadRig::waitFor([&] { return m_rig->log()->count() == 1; }, kTimeoutMs));

@@ -106,6 +106,7 @@ void TestDownloadStart::startDuringTransfer()
 // after a few packets); the new one completes on its own replies only.
 void TestDownloadStart::startAgainDuringEndPhase()
 {
+    m_rig->useRealTicks(); // the question is answered between two end commands
     m_rig->pack.setNoEndReply(true);
     QVERIFY(m_rig->load(32768));
     QSignalSpy finished(&m_rig->exchange(), &Download::Exchange::finished);
@@ -144,6 +145,7 @@ void TestDownloadStart::startAgainDuringEndPhase()
 void TestDownloadStart::closingThePortStopsTheDownload()
 {
     // Every packet acknowledged, the end command due a second later: the user closes the port.
+    m_rig->useRealTicks();
     m_rig->pack.setNoEndReply(true);
     QVERIFY(m_rig->load(32768));
     m_rig->watchCompletion();

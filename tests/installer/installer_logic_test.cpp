@@ -195,6 +195,38 @@ void testCommandLine()
     }
 }
 
+// A driver folder without Serwpl.inf (as shipped: only its README) starts nothing, for every Windows
+// kind that installs; with the INF the command is the one composeCommand makes.
+void testDriverMissing()
+{
+    const std::string program = "C:\\Program Files\\Quorvane\\Ferrodin.exe";
+    for (int kind : {kOsWin9x, kOsWin2000, kOsNtOther}) {
+        const std::string name = "Windows kind " + std::to_string(kind);
+        const Command missing = installCommand(kind, program, false);
+        check(missing.status == CommandStatus::DriverMissing && missing.line.empty(),
+              name + ": no INF, no command");
+        const Command present = installCommand(kind, program, true);
+        check(present.status == CommandStatus::Ready, name + ": with the INF the command is ready");
+        checkEqual(present.line, composeCommand(kind, program).line,
+                   name + ": with the INF, the same command");
+    }
+    // A kind that installs nothing stays "not attempted", INF or none.
+    for (bool driver : {false, true}) {
+        const Command command = installCommand(kOsUnknown, program, driver);
+        check(command.status == CommandStatus::NotAttempted && command.line.empty(),
+              std::string("unknown Windows kind, INF ") + (driver ? "present" : "missing"));
+    }
+    // A folder too long for the buffer stays too long; the double-byte folder rule still holds.
+    const std::string longPath = "C:\\" + std::string(200, 'd') + "\\Ferrodin.exe";
+    check(installCommand(kOsNtOther, longPath, true).status == CommandStatus::TooLong,
+          "too long with the INF");
+    check(installCommand(kOsNtOther, longPath, false).status != CommandStatus::Ready,
+          "too long without the INF");
+    checkEqual(installCommand(kOsNtOther, "D:\\\x81\x5C\\Ferrodin.exe", true, 936).line,
+               std::string(commandPrefix(kOsNtOther)) + "D:\\\x81\x5C" + kDriverSubPath,
+               "GBK folder ending in 0x5C, with the INF");
+}
+
 std::string folderOfLength(std::size_t length)
 {
     return "C:\\" + std::string(length - 3, 'd');
@@ -323,6 +355,7 @@ int main()
     testDriverLocation();
     testDoubleByteFolder();
     testCommandLine();
+    testDriverMissing();
     testBufferLimit();
     testTexts();
     testIconOrigin();

@@ -21,6 +21,7 @@
 // Exit status 0 when every check passed; each failure is printed.
 #include "wincheck.h"
 
+#include "eventwait.h"
 #include "highdpi.h"
 #include "portpresence.h"
 
@@ -67,13 +68,7 @@ int failures()
 
 bool spin(int ms, const std::function<bool()> &done)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms) {
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
-        Sleep(10);
-    }
-    return done();
+    return EventWait::until(done, ms);
 }
 
 QWidget *control(MainWindow &window, const char *name)

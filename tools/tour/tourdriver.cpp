@@ -1,5 +1,6 @@
 #include "tourdriver.h"
 
+#include "eventwait.h"
 #include "mainwindow.h"
 #include "packsimulator.h"
 
@@ -64,26 +65,6 @@ void answerFileDialog(const QString &path)
     poll->start(50);
 }
 
-// Runs the event loop until done() holds or timeoutMs pass. (QTest::qWaitFor sleeps between its
-// rounds, which would slow the stop-and-wait download down to its sleep period.)
-template <typename Predicate> bool waitFor(Predicate done, int timeoutMs)
-{
-    if (done()) {
-        return true;
-    }
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done()) {
-            loop.quit();
-        }
-    });
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    poll.start(20);
-    loop.exec();
-    return done();
-}
-
 } // namespace
 
 TourDriver::TourDriver(const QDir &outDir, const QString &workDir) : m_out(outDir), m_work(workDir) {}
@@ -140,7 +121,7 @@ bool TourDriver::run(const QString &language)
 
     QTest::mouseClick(child<QPushButton>(window, "btn_openConsole"), Qt::LeftButton);
     auto *version = child<QLineEdit>(window, "leVer");
-    if (!waitFor([version] { return !version->text().isEmpty(); }, kStepTimeoutMs)) {
+    if (!EventWait::until([version] { return !version->text().isEmpty(); }, kStepTimeoutMs)) {
         return fail(QStringLiteral("no version shown after opening the port"));
     }
     out() << "  version shown: " << version->text() << Qt::endl;
@@ -156,7 +137,7 @@ bool TourDriver::run(const QString &language)
 
     QTest::mouseClick(child<QPushButton>(window, "btnStart"), Qt::LeftButton);
     const int half = progress->maximum() / 2;
-    if (!waitFor([progress, half] { return progress->value() >= half; }, kStepTimeoutMs)) {
+    if (!EventWait::until([progress, half] { return progress->value() >= half; }, kStepTimeoutMs)) {
         return fail(QStringLiteral("the download did not get under way"));
     }
     shot(window, language, 4, QStringLiteral("downloading"));
@@ -165,7 +146,7 @@ bool TourDriver::run(const QString &language)
     const auto done = [log, completed] {
         return log->count() > 0 && log->item(0)->text().endsWith(completed);
     };
-    if (!waitFor(done, kStepTimeoutMs)) {
+    if (!EventWait::until(done, kStepTimeoutMs)) {
         return fail(QStringLiteral("no completion line in the log"));
     }
     shot(window, language, 5, QStringLiteral("completed"));

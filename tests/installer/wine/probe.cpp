@@ -7,6 +7,9 @@
 //   probe too-long <hook-exe> <stand-in>     a command line over 255 bytes: failure text, nothing started
 //   probe planted <exe> <stand-in>           a rundll32.exe beside the program is never run
 //   probe early-ok <hook-exe> <stand-in>     OK before the timer: the dialog ends, nothing started
+//   probe driver-missing <hook-exe> <stand-in>
+//                                            a driver folder with only its README: failure text in the
+//                                            system's language without the wait, nothing started
 //   probe double-byte-folder <hook-exe> <stand-in>
 //                                            a folder ending in a GBK character whose second byte is
 //                                            0x5C is passed on whole
@@ -74,6 +77,44 @@ std::wstring tempPath(const std::wstring &name)
 bool fileExists(const std::wstring &path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+const wchar_t *const kDriverFolder = L"98ME_20011_2kXP_20024";
+
+// Copies the program into `folder`, with the driver folder beside it as the build tree has it (a
+// stand-in Serwpl.inf; tests/installer/wine/CMakeLists.txt places it beside the built programs).
+// withDriver false: the driver folder holds only a README, as the bundles ship it.
+bool copyProgram(const std::wstring &exe, const std::wstring &folder, bool withDriver = true)
+{
+    const std::wstring copy = folder + L"\\" + fileNameOf(exe);
+    const std::wstring drivers = folder + L"\\" + kDriverFolder;
+    CreateDirectoryW(drivers.c_str(), nullptr);
+    bool ok = CopyFileW(exe.c_str(), copy.c_str(), FALSE) != FALSE;
+    if (withDriver) {
+        const std::wstring inf = directoryOf(exe) + L"\\" + kDriverFolder + L"\\Serwpl.inf";
+        ok = ok && CopyFileW(inf.c_str(), (drivers + L"\\Serwpl.inf").c_str(), FALSE) != FALSE;
+    } else {
+        HANDLE readme = CreateFileW((drivers + L"\\README.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ok = ok && readme != INVALID_HANDLE_VALUE;
+        if (readme != INVALID_HANDLE_VALUE) {
+            const char text[] = "The adapter's driver package goes here.\r\n";
+            DWORD written = 0;
+            WriteFile(readme, text, sizeof text - 1, &written, nullptr);
+            CloseHandle(readme);
+        }
+    }
+    return ok;
+}
+
+// Removes what copyProgram made in `folder` (the folder itself stays).
+void removeProgramCopy(const std::wstring &folder, const std::wstring &exe)
+{
+    const std::wstring drivers = folder + L"\\" + kDriverFolder;
+    DeleteFileW((drivers + L"\\Serwpl.inf").c_str());
+    DeleteFileW((drivers + L"\\README.txt").c_str());
+    RemoveDirectoryW(drivers.c_str());
+    DeleteFileW((folder + L"\\" + fileNameOf(exe)).c_str());
 }
 
 // The stand-in's record: its process id, a line feed, its command line.
@@ -263,14 +304,13 @@ std::wstring copyIntoFolderOfLength(const std::wstring &exe, const std::wstring 
     std::wstring folder = base + L"\\";
     folder += std::wstring(length - folder.size(), L'f');
     CreateDirectoryW(folder.c_str(), nullptr);
-    const std::wstring copy = folder + L"\\" + fileNameOf(exe);
-    CopyFileW(exe.c_str(), copy.c_str(), FALSE);
-    return copy;
+    copyProgram(exe, folder);
+    return folder + L"\\" + fileNameOf(exe);
 }
 
 void removeCopy(const std::wstring &copy)
 {
-    DeleteFileW(copy.c_str());
+    removeProgramCopy(directoryOf(copy), copy);
     RemoveDirectoryW(directoryOf(copy).c_str());
 }
 
@@ -328,8 +368,7 @@ int planted(const std::wstring &exe, const std::wstring &standin)
     CreateDirectoryW(folder.c_str(), nullptr);
     const std::wstring copy = folder + L"\\" + fileNameOf(exe);
     const std::wstring plantedSetup = folder + L"\\rundll32.exe";
-    check(CopyFileW(exe.c_str(), copy.c_str(), FALSE) &&
-              CopyFileW(standin.c_str(), plantedSetup.c_str(), FALSE),
+    check(copyProgram(exe, folder) && CopyFileW(standin.c_str(), plantedSetup.c_str(), FALSE),
           "a rundll32.exe is planted beside the program");
     const std::wstring record = tempPath(L"record.txt");
     DeleteFileW(record.c_str());
@@ -341,7 +380,7 @@ int planted(const std::wstring &exe, const std::wstring &standin)
               "the system's setup program ran: " + narrow(run.outcome));
         closeDialog(run, CloseBy::Ok);
     }
-    DeleteFileW(copy.c_str());
+    removeProgramCopy(folder, exe);
     DeleteFileW(plantedSetup.c_str());
     RemoveDirectoryW(folder.c_str());
     DeleteFileW(record.c_str());
@@ -356,8 +395,8 @@ int doubleByteFolder(const std::wstring &hookExe, const std::wstring &standin)
     const bool made = CreateDirectoryW(folder.c_str(), nullptr) != FALSE;
     check(made, "the folder " + narrow(folder) + " is made (" + std::to_string(GetLastError()) + ")");
     const std::wstring copy = folder + L"\\" + fileNameOf(hookExe);
-    check(CopyFileW(hookExe.c_str(), copy.c_str(), FALSE) != FALSE,
-          "the program is copied into the folder (" + std::to_string(GetLastError()) + ")");
+    check(copyProgram(hookExe, folder),
+          "the program and its driver are copied into the folder (" + std::to_string(GetLastError()) + ")");
     const std::wstring record = tempPath(L"record.txt");
     DeleteFileW(record.c_str());
     prepareEnvironment(standin, L"Stand-in", record);
@@ -373,7 +412,34 @@ int doubleByteFolder(const std::wstring &hookExe, const std::wstring &standin)
         processEnds(setupId, 5000);
         closeDialog(run, CloseBy::Ok);
     }
-    DeleteFileW(copy.c_str());
+    removeProgramCopy(folder, hookExe);
+    RemoveDirectoryW(folder.c_str());
+    DeleteFileW(record.c_str());
+    return finish();
+}
+
+int driverMissing(const std::wstring &hookExe, const std::wstring &standin)
+{
+    const std::wstring folder = tempPath(L"no-driver");
+    CreateDirectoryW(folder.c_str(), nullptr);
+    check(copyProgram(hookExe, folder, false),
+          "the program is copied beside a driver folder with only a README");
+    const std::wstring copy = folder + L"\\" + fileNameOf(hookExe);
+    const std::wstring record = tempPath(L"record.txt");
+    DeleteFileW(record.c_str());
+    // A stand-in that would show no error box: were it started, the outcome would read "installed".
+    prepareEnvironment(standin, L"Stand-in", record);
+    Run run;
+    if (runToOutcome(copy, L"", run)) {
+        check(run.outcome == expectedTexts().failure, "the failure text follows: " + narrow(run.outcome));
+        check(outcomeDelay(run) < 2000,
+              "shown without the two-second wait (" + std::to_string(outcomeDelay(run)) + " ms)");
+        Sleep(1000);
+        check(!fileExists(record), "no process was started");
+        check(controlText(run.dialog, kStatusControl) == expectedTexts().failure, "the failure text stays");
+        closeDialog(run, CloseBy::Ok);
+    }
+    removeProgramCopy(folder, hookExe);
     RemoveDirectoryW(folder.c_str());
     DeleteFileW(record.c_str());
     return finish();
@@ -430,6 +496,8 @@ int main(int argc, char **argv)
         return planted(exe, standin);
     if (scenario == "early-ok" && argc > 3)
         return earlyOk(exe, standin);
+    if (scenario == "driver-missing" && argc > 3)
+        return driverMissing(exe, standin);
     if (scenario == "double-byte-folder" && argc > 3)
         return doubleByteFolder(exe, standin);
     std::fprintf(stderr, "unknown scenario or missing arguments: %s\n", scenario.c_str());

@@ -1,0 +1,14 @@
+# shellcheck shell=bash
+# Sourced by the build scripts (tools/run-tests.sh, tools/build-windows.sh, ...): ccache's settings
+# for this project. Every build tree compiles through ccache when it is installed (CMakeLists.txt sets
+# CMAKE_CXX_COMPILER_LAUNCHER; tools/install-deps.sh installs it). Settings already in the
+# environment win.
+#   base_dir   the clone's root: paths inside it are hashed relative to it, so a clone in another
+#              folder (CI's) finds what a developer's build left in the cache, and the reverse
+#   hash_dir   off: neither is the build folder's own path hashed (the debug information then names
+#              the folder of the build that filled the cache; no shipped program carries it)
+# No sloppiness is set: no target uses precompiled headers.
+_ccache_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$_ccache_root}
+export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
+unset _ccache_root
