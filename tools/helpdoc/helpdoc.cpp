@@ -35,11 +35,11 @@
 #include <memory>
 
 namespace {
-constexpr int kPdfDpi = 300;       // resolution of the PDF's layout
-constexpr qreal kMarginMm = 18.0;  // page margins, mm
-constexpr int kBodyPointSize = 10; // body text, pt
-constexpr qreal kFooterMm = 8.0;   // the strip at the foot of each page that holds its number, mm
-constexpr int kMaxRowMoves = 200;        // rows moved to a new page at most (a guard against a loop)
+constexpr int kPdfDpi = 300;            // resolution of the PDF's layout
+constexpr qreal kMarginMm = 18.0;       // page margins, mm
+constexpr int kBodyPointSize = 10;      // body text, pt
+constexpr qreal kFooterMm = 8.0;        // the strip at the foot of each page that holds its number, mm
+constexpr int kMaxRowMoves = 200;       // rows moved to a new page at most (a guard against a loop)
 constexpr qreal kQtReferenceDpi = 96.0; // the resolution of Qt's rich-text lengths, dots per inch
 constexpr int kMaxNumberingPasses = 4;  // lay-outs at most until the contents' page numbers hold
 constexpr qreal kPointsPerInch = 72.0;  // PDF user space
@@ -284,8 +284,8 @@ Targets takeTargets(QTextDocument &document)
 }
 
 // Every link inside the guide must name a target; the links whose text is "#" are returned.
-bool checkLinks(QTextDocument &document, const Targets &targets, QList<PageNumberLink> *numbers,
-                int *links, QTextStream &err)
+bool checkLinks(QTextDocument &document, const Targets &targets, QList<PageNumberLink> *numbers, int *links,
+                QTextStream &err)
 {
     *links = 0;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
@@ -377,9 +377,9 @@ bool linkInside(const QString &path, const QMap<QString, Destination> &destinati
     const QByteArray pdf = file.readAll();
     file.close();
     // The last trailer: the size, the catalog, the information and where the cross-reference is.
-    const QRegularExpression trailerPattern(QStringLiteral(
-        "trailer\\s*<<(.*)>>\\s*startxref\\s*(\\d+)\\s*%%EOF\\s*$"),
-                                            QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpression trailerPattern(
+        QStringLiteral("trailer\\s*<<(.*)>>\\s*startxref\\s*(\\d+)\\s*%%EOF\\s*$"),
+        QRegularExpression::DotMatchesEverythingOption);
     const QString tail = QString::fromLatin1(pdf.mid(pdf.lastIndexOf("trailer")));
     const QRegularExpressionMatch trailer = trailerPattern.match(tail);
     const QRegularExpressionMatch root =
@@ -389,10 +389,12 @@ bool linkInside(const QString &path, const QMap<QString, Destination> &destinati
     const QRegularExpressionMatch size =
         QRegularExpression(QStringLiteral("/Size (\\d+)")).match(trailer.captured(1));
     // The pages in their order.
-    const QRegularExpressionMatch kids = QRegularExpression(QStringLiteral("/Kids\\s*\\[([\\d\\sR]*)\\]"))
-                                             .match(QString::fromLatin1(pdf.mid(pdf.lastIndexOf("/Type /Pages"))));
+    const QRegularExpressionMatch kids =
+        QRegularExpression(QStringLiteral("/Kids\\s*\\[([\\d\\sR]*)\\]"))
+            .match(QString::fromLatin1(pdf.mid(pdf.lastIndexOf("/Type /Pages"))));
     QList<int> pages;
-    for (auto it = QRegularExpression(QStringLiteral("(\\d+) 0 R")).globalMatch(kids.captured(1)); it.hasNext();) {
+    for (auto it = QRegularExpression(QStringLiteral("(\\d+) 0 R")).globalMatch(kids.captured(1));
+         it.hasNext();) {
         pages.append(it.next().captured(1).toInt());
     }
     if (!trailer.hasMatch() || !root.hasMatch() || !size.hasMatch() || pages.isEmpty()) {
@@ -454,8 +456,9 @@ bool linkInside(const QString &path, const QMap<QString, Destination> &destinati
     const qint64 xrefAt = pdf.size() + update.size();
     update += xref + "trailer\n<<\n/Size " + size.captured(1).toLatin1() + "\n/Root " +
               QByteArray::number(rootNumber) + " 0 R\n" +
-              (info.hasMatch() ? "/Info " + info.captured(1).toLatin1() + " 0 R\n" : QByteArray()) + "/Prev " +
-              trailer.captured(2).toLatin1() + "\n>>\nstartxref\n" + QByteArray::number(xrefAt) + "\n%%EOF\n";
+              (info.hasMatch() ? "/Info " + info.captured(1).toLatin1() + " 0 R\n" : QByteArray()) +
+              "/Prev " + trailer.captured(2).toLatin1() + "\n>>\nstartxref\n" + QByteArray::number(xrefAt) +
+              "\n%%EOF\n";
     if (!file.open(QIODevice::Append) || file.write(update) != update.size() || !file.flush()) {
         err << "cannot write the links into " << path << ": " << file.errorString() << '\n';
         return false;
