@@ -91,7 +91,9 @@ downloads() { # LANGUAGE-NAME LANGUAGE-INDEX FOLDER
     echo "--- $lang: quorvane-flash.exe, the link lost mid-download"
     start_pack "$lang-lost" --delay 20
     code=0
-    run 120 quorvane-flash.exe --port COM5 --baud 115200 "$fw" >"$work/out.txt" 2>&1 &
+    # A long stall deadline: on a loaded machine Wine may take a while to notice the line is gone,
+    # and the stall must not be what ends the download.
+    run 120 quorvane-flash.exe --port COM5 --baud 115200 --stall-timeout 60 "$fw" >"$work/out.txt" 2>&1 &
     local flash_pid=$!
     for _ in $(seq 1 100); do
         grep -q ' RX data ' "$work/$lang-lost.log" 2>/dev/null && break
