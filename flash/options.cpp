@@ -152,7 +152,8 @@ QString helpText()
     return QStringLiteral(
                "Usage: quorvane-flash --port DEV [--port DEV2 ...] [--baud RATE] [--json FILE|-]\n"
                "                      [--stall-timeout SECONDS] [--unverified] [--retries N]\n"
-               "                      [--verify [--verify-timeout SECONDS] [--expect-version TEXT]] FILE\n"
+               "                      [--record FILE] [--verify [--verify-timeout SECONDS]\n"
+               "                      [--expect-version TEXT]] FILE\n"
                "       quorvane-flash --station --firmware-dir DIR (--port DEV ... | --all-ports)\n"
                "                      [--baud RATE] [--stall-timeout SECONDS] [--retries N] [--json FILE]\n"
                "                      [--record FILE]\n"
