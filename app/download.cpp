@@ -1,6 +1,7 @@
 // The download in the window: Start's checks, and what the exchange (Download::Exchange) tells of
 // the download, shown on the widgets. The exchange owns the run: its timers, counters, frames and
 // record.
+#include "codec.h"
 #include "dialogs.h"
 #include "exchange.h"
 #include "logging.h"
@@ -186,7 +187,7 @@ QString MainWindow::noticeText(Download::Notice notice, quint32 value, int code)
         return tr("The pack refused package %1 (return code %2). Check the firmware file, then press Start "
                   "DownLoad again.")
             .arg(value)
-            .arg(QString::number(code, 16).toUpper().rightJustified(2, QLatin1Char('0')));
+            .arg(Codec::returnCodeText(code));
     }
     return QString();
 }

@@ -1,5 +1,6 @@
 #include "report.h"
 
+#include "codec.h"
 #include "constants.h"
 #include "options.h"
 
@@ -155,7 +156,7 @@ QString outcomeAdvice(const QString &outcome, quint32 packet, int stallTimeoutS,
     if (outcome == QLatin1String("refused")) {
         return QStringLiteral("the pack refused package %1 (return code %2); check the image, then run again")
             .arg(packet)
-            .arg(QString::number(returnCode, 16).toUpper().rightJustified(2, QLatin1Char('0')));
+            .arg(Codec::returnCodeText(returnCode));
     }
     if (outcome == QLatin1String("stalled")) {
         return stalledText(packet, stallTimeoutS);

@@ -334,6 +334,11 @@ QList<QByteArray> scanFrames(QByteArray &buffer)
     return frames;
 }
 
+QString returnCodeText(int code)
+{
+    return QString::number(code, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+}
+
 QByteArray decodeInfo(const QByteArray &infoHex)
 {
     return QByteArray::fromHex(QByteArray::fromHex(infoHex));

@@ -123,4 +123,7 @@ QList<QByteArray> scanFrames(QByteArray &buffer);
 // INFO hex text of a received 0x7E frame to its payload bytes (INFO is itself hex text).
 QByteArray decodeInfo(const QByteArray &infoHex);
 
+// A return code as the frame carries it: two upper-case hex digits ("02").
+QString returnCodeText(int code);
+
 } // namespace Codec

@@ -244,18 +244,17 @@ void Exchange::tracePairing(const Action &a) const
     if (!lcUpgrade().isDebugEnabled()) {
         return;
     }
-    static const char *const kNames[] = {"nothing", "", "", "init", "packet", "end"};
-    const int f = a.func >= eFuncNone && a.func <= eFuncUpgradaEnd ? static_cast<int>(a.func) : 0;
-    QString copy = QString::fromLatin1(kNames[f]);
-    if (a.func == eFuncUpgrada) {
-        copy += QStringLiteral(" %1").arg(a.value);
-    }
-    if (a.func != eFuncNone) {
-        copy += QStringLiteral(", copy %1").arg(a.copy);
+    QString copy = QStringLiteral("nothing");
+    if (a.func == eFuncUpgradaInit) {
+        copy = QStringLiteral("init, copy %1").arg(a.copy);
+    } else if (a.func == eFuncUpgrada) {
+        copy = QStringLiteral("packet %1, copy %2").arg(a.value).arg(a.copy);
+    } else if (a.func == eFuncUpgradaEnd) {
+        copy = QStringLiteral("end, copy %1").arg(a.copy);
     }
     qCDebug(lcUpgrade).noquote() << QStringLiteral("answer (return code %1) paired with %2%3")
-                                        .arg(a.code, 2, 16, QLatin1Char('0'))
-                                        .arg(copy, a.stale ? QStringLiteral(": stale") : QString());
+                                        .arg(Codec::returnCodeText(a.code), copy,
+                                             a.stale ? QStringLiteral(": stale") : QString());
 }
 
 void Exchange::onPortError(QSerialPort::SerialPortError error)

@@ -327,6 +327,7 @@ void TestScan::returnCode()
     int code = -2;
     QVERIFY(takeNextFrame(buffer, &infoHex, &code));
     QCOMPARE(code, int(cid2));
+    QCOMPARE(returnCodeText(code), QString::fromLatin1(QByteArray(1, char(cid2)).toHex().toUpper()));
     QCOMPARE(infoHex, info.toHex().toUpper());
     QVERIFY(buffer.isEmpty());
 }
