@@ -110,7 +110,7 @@ public:
             m_redraw.start(kRedrawMs);
         }
         // An image that cannot be flashed is refused before any port opens.
-        const QString imageProblem = Flash::imageProblemText(m_image->verdict, m_image->path);
+        const QString imageProblem = FirmwareImage::problemText(m_image->verdict, m_image->path);
         for (auto &f : m_flashers) {
             if (m_options.mode == Flash::Options::Mode::Flash && !imageProblem.isEmpty()) {
                 f->refuse(imageProblem);
@@ -206,15 +206,16 @@ private:
         m_redraw.stop();
         m_signalPoll.stop();
         redraw();
-        QList<Flash::PortResult> results;
+        QList<Download::PortResult> results;
         for (const auto &f : m_flashers) {
-            Flash::PortResult r;
+            Download::PortResult r;
             // A port the signal ended has the run's code: 129 after a hang-up, 130 after Ctrl-C.
             r.exitCode =
                 m_interrupted && f->exitCode() == Flash::kExitInterrupted ? m_signalExitCode : f->exitCode();
             r.failure = f->failure();
             r.unverified = f->versionUnverified();
             r.record = f->record();
+            r.outcome = f->outcomeKind();
             results.append(r);
         }
         m_exitCode = m_interrupted ? m_signalExitCode : Flash::overallExitCode(results);
@@ -223,7 +224,7 @@ private:
             return;
         }
         if (m_terminal) {
-            for (const Flash::PortResult &r : results) {
+            for (const Download::PortResult &r : results) {
                 if (!r.failure.isEmpty()) {
                     m_console.error(QStringLiteral("%1: %2\n").arg(r.record.port, r.failure));
                 }
@@ -242,7 +243,7 @@ private:
         QCoreApplication::exit(m_exitCode);
     }
 
-    bool writeReport(const QList<Flash::PortResult> &results)
+    bool writeReport(const QList<Download::PortResult> &results)
     {
         if (m_options.jsonPath.isEmpty()) {
             return true;
@@ -289,7 +290,7 @@ bool reportTargetUsable(const Flash::Options &options)
 
 int runStation(QCoreApplication &app, const Flash::Options &options)
 {
-    const QString problem = Flash::firmwareDirProblem(options.firmwareDir);
+    const QString problem = Download::firmwareDirProblem(options.firmwareDir);
     if (!problem.isEmpty()) {
         err() << "quorvane-flash: --firmware-dir " << problem << '\n';
         return Flash::kExitBadCommandLine;

@@ -1,30 +1,30 @@
 // The command line of quorvane-flash, parsed apart from the program so every rule can be tested.
 #pragma once
 
+#include "outcome.h"
+
 #include <QString>
 #include <QStringList>
 
 namespace Flash {
 
-// Exit codes of the program (and of each port in the summary).
-enum ExitCode
-{
-    kExitConfirmed = 0,        // every pack confirmed the end of the download
-    kExitBadCommandLine = 1,   // bad command line
-    kExitCannotOpen = 2,       // a port cannot be opened
-    kExitNoVersion = 3,        // a pack did not report its version (and --unverified was not given)
-    kExitImageRefused = 4,     // the image was refused for a pack
-    kExitInitUnanswered = 5,   // a pack did not answer the init command
-    kExitStalled = 6,          // a download stalled (--stall-timeout)
-    kExitLinkLost = 7,         // a port was lost during the download
-    kExitUnconfirmed = 8,      // the download finished but the pack did not confirm the end command
-    kExitReportNotWritten = 9, // the --json report could not be written (wins over every other code)
-    kExitWrongVersion = 10,    // --verify: the version after the update does not start with --expect-version
-    kExitNoVersionAfter = 11,  // --verify: the pack reported no version after the update in time
-    kExitRefused = 12,         // the pack refused a data packet (a return code other than 00)
-    kExitHangUp = 129,         // SIGHUP (the terminal went away)
-    kExitInterrupted = 130,    // Ctrl-C
-};
+// The exit codes of the program (and of each port in the summary) are the outcomes' (outcome.h).
+using Download::ExitCode;
+using Download::kExitBadCommandLine;
+using Download::kExitCannotOpen;
+using Download::kExitConfirmed;
+using Download::kExitHangUp;
+using Download::kExitImageRefused;
+using Download::kExitInitUnanswered;
+using Download::kExitInterrupted;
+using Download::kExitLinkLost;
+using Download::kExitNoVersion;
+using Download::kExitNoVersionAfter;
+using Download::kExitRefused;
+using Download::kExitReportNotWritten;
+using Download::kExitStalled;
+using Download::kExitUnconfirmed;
+using Download::kExitWrongVersion;
 
 struct Options
 {

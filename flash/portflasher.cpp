@@ -45,7 +45,7 @@ PortFlasher::PortFlasher(const QString &port, const PortSettings &settings, cons
         }
         if (!finished()) { // lost before a download: the exchange had nothing to finish
             m_failure = portLostText();
-            finish(QStringLiteral("link_lost"));
+            finish(Download::Outcome::LinkLost);
         }
     });
 }
@@ -90,7 +90,7 @@ void PortFlasher::start()
         m_failure = QStringLiteral("cannot open %1: %2")
                         .arg(m_port, PortIdentity::refusalText(m_port, m_exchange.openErrorCode(),
                                                                m_exchange.openError()));
-        finish(QStringLiteral("open_failed"));
+        finish(Download::Outcome::OpenFailed);
         return;
     }
     // The version query as the window sends it: five copies, one write each, then the wait.
@@ -102,7 +102,7 @@ void PortFlasher::refuse(const QString &why)
 {
     m_started = QDateTime::currentDateTime();
     m_failure = why;
-    finish(QStringLiteral("image_refused"));
+    finish(Download::Outcome::ImageRefused);
 }
 
 void PortFlasher::interrupt()
@@ -113,7 +113,7 @@ void PortFlasher::interrupt()
     m_exchange.shutdown(); // finishes a running download through the machine
     if (!finished()) {
         m_failure = QStringLiteral("interrupted");
-        finish(QStringLiteral("interrupted"));
+        finish(Download::Outcome::Interrupted);
     }
 }
 
@@ -132,22 +132,22 @@ void PortFlasher::checkVersion()
                     ? QStringLiteral("the pack reported the version \"%1\", which is no version")
                           .arg(printableVersion(m_exchange.version()))
                     : QStringLiteral("no version reported within %1 s").arg(Quorvane::kVersionWaitMs / 1000);
-            finish(QStringLiteral("no_version"));
+            finish(Download::Outcome::NoVersion);
             return;
         }
         m_unverified = true; // the path check is skipped for this pack
     } else if (m_settings.readVersionOnly) {
-        finish(QStringLiteral("version"));
+        finish(Download::Outcome::VersionRead);
         return;
     } else if (!FirmwareImage::pathHasVersion(m_image->path, m_exchange.version())) {
         m_failure = QStringLiteral("the path of %1 does not contain the version %2")
                         .arg(m_image->path, FirmwareImage::versionKey(m_exchange.version()));
-        finish(QStringLiteral("image_refused"));
+        finish(Download::Outcome::ImageRefused);
         return;
     }
     if (m_image->verdict != FirmwareImage::LoadVerdict::Loaded) {
-        m_failure = imageProblemText(m_image->verdict, m_image->path);
-        finish(QStringLiteral("image_refused"));
+        m_failure = FirmwareImage::problemText(m_image->verdict, m_image->path);
+        finish(Download::Outcome::ImageRefused);
         return;
     }
     m_stage = Stage::Download;
@@ -167,9 +167,11 @@ void PortFlasher::onFinished(const Download::Record &record, const QString &reco
         m_verifyTimer.start();
         return;
     }
-    m_failure = outcomeAdvice(record.outcome, m_exchange.state().packet, m_settings.stallTimeoutS,
+    Download::Outcome outcome = Download::Outcome::Interrupted;
+    Download::outcomeFromName(record.outcome, &outcome);
+    m_failure = outcomeAdvice(outcome, m_exchange.state().packet, m_settings.stallTimeoutS,
                               m_exchange.state().refusedCode);
-    finish(record.outcome);
+    finish(outcome);
 }
 
 void PortFlasher::verifyTick()
@@ -177,7 +179,7 @@ void PortFlasher::verifyTick()
     if (m_verifyClock.elapsed() >= qint64(m_settings.verifyTimeoutS) * 1000) {
         m_failure =
             QStringLiteral("no version reported within %1 s after the update").arg(m_settings.verifyTimeoutS);
-        finish(QStringLiteral("no_version_after"));
+        finish(Download::Outcome::NoVersionAfter);
         return;
     }
     if (!m_exchange.isOpen() && !m_exchange.open(m_port, m_settings.baud)) {
@@ -193,14 +195,14 @@ void PortFlasher::checkVersionAfter(const QString &version)
         m_failure =
             QStringLiteral("after the update the pack reports \"%1\", not a version starting with \"%2\"")
                 .arg(printableVersion(version), printableVersion(m_settings.expectVersion));
-        finish(QStringLiteral("wrong_version"));
+        finish(Download::Outcome::WrongVersion);
         return;
     }
     m_failure = QStringLiteral("the pack now reports \"%1\"").arg(printableVersion(version));
-    finish(QStringLiteral("verified"));
+    finish(Download::Outcome::Verified);
 }
 
-void PortFlasher::finish(const QString &outcome)
+void PortFlasher::finish(Download::Outcome outcome)
 {
     if (finished()) {
         return;
@@ -208,7 +210,8 @@ void PortFlasher::finish(const QString &outcome)
     m_verifyTimer.stop();
     const bool afterDownload = m_record.ended.isValid();
     m_stage = Stage::Finished;
-    m_exitCode = exitCodeForOutcome(outcome);
+    m_outcome = outcome;
+    m_exitCode = Download::exitCode(outcome);
     if (!m_record.ended.isValid()) { // ended before a download: what is known of it
         m_record = m_exchange.knownRecord();
         m_record.started = m_started;
@@ -220,7 +223,7 @@ void PortFlasher::finish(const QString &outcome)
             m_record.file = QDir::toNativeSeparators(m_image->path);
         }
     }
-    m_record.outcome = outcome;
+    m_record.outcome = Download::outcomeName(outcome);
     if (m_settings.verify && afterDownload) {
         m_record.ended = QDateTime::currentDateTime(); // the check after the update included
         QString error;

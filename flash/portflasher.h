@@ -62,6 +62,7 @@ public:
     bool finished() const { return m_stage == Stage::Finished; }
     int exitCode() const { return m_exitCode; }
     QString outcome() const { return m_record.outcome; }
+    Download::Outcome outcomeKind() const { return m_outcome; }
     QString version() const { return m_exchange.version(); } // the last one reported
     QString failure() const { return m_failure; } // why the port ended before a download, if it did
     const Download::State &state() const { return m_exchange.state(); }
@@ -81,7 +82,7 @@ private:
     void verifyTick();
     void checkVersionAfter(const QString &version);
     void onFinished(const Download::Record &record, const QString &recordError);
-    void finish(const QString &outcome); // the exit code is the outcome's (exitCodeForOutcome)
+    void finish(Download::Outcome outcome); // the exit code is the outcome's
 
     QString m_port;
     PortSettings m_settings;
@@ -90,6 +91,7 @@ private:
     Stage m_stage = Stage::Waiting;
     bool m_unverified = false;
     int m_exitCode = -1;
+    Download::Outcome m_outcome = Download::Outcome::Interrupted;
     QString m_failure;
     QString m_recordError; // why the record of the download was not written, if it was not
     QElapsedTimer m_downloadClock;

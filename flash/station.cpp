@@ -43,7 +43,7 @@ void Station::start()
     print(QStringLiteral(
               "station: firmware from %1; Ctrl-C stops taking new packs, a second Ctrl-C interrupts\n")
               .arg(m_options.firmwareDir));
-    m_firmware.look(firmwareFiles(m_options.firmwareDir)); // the settle time starts now
+    m_firmware.look(Download::firmwareFiles(m_options.firmwareDir)); // the settle time starts now
     for (const QString &port : qAsConst(m_options.ports)) {
         addPort(port);
     }

@@ -22,6 +22,10 @@
 
 namespace Flash {
 
+using Download::FirmwareStore;
+using Download::StationPort;
+using Download::StationSettings;
+
 class Station : public QObject
 {
     Q_OBJECT

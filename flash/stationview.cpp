@@ -16,10 +16,12 @@ const char kEllipsis[] = "...";
 // What became of the last pack: "done (confirmed)", "not flashed", "FAIL (stalled)".
 QString resultText(const QString &outcome)
 {
-    if (outcome == notFlashedOutcome()) {
+    Download::Outcome kind = Download::Outcome::Interrupted;
+    Download::outcomeFromName(outcome, &kind);
+    if (kind == Download::Outcome::NotFlashed) {
         return QStringLiteral("not flashed");
     }
-    if (exitCodeForOutcome(outcome) == kExitConfirmed) {
+    if (Download::passed(kind)) {
         return QStringLiteral("done (%1)").arg(outcome);
     }
     return QStringLiteral("FAIL (%1)").arg(outcome);
@@ -81,14 +83,9 @@ QString stationTotals(int confirmed, int failed, int notFlashed)
         .arg(notFlashed);
 }
 
-QString notFlashedOutcome()
-{
-    return QStringLiteral("not_flashed");
-}
-
 bool flashed(const PortResult &result)
 {
-    return result.record.outcome != notFlashedOutcome();
+    return Download::flashed(result.outcome);
 }
 
 QString stationResultLine(const PortResult &r, int width)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "report.h"
+#include "stationport.h"
 
 #include <QList>
 #include <QString>
@@ -10,24 +11,8 @@
 
 namespace Flash {
 
-// Where a station port is in its loop.
-enum class StationPhase
-{
-    Waiting,  // for a pack: the port is not there, or no pack answers the version query
-    Settling, // a pack is there, its firmware file still changing (being copied)
-    Flashing, // acknowledged / total packets
-    Leaving,  // the pack's result is out: waiting for it to be taken away
-    Stopped,  // no more packs (Ctrl-C)
-};
-
-struct StationRow
-{
-    QString port;
-    StationPhase phase = StationPhase::Waiting;
-    quint32 acknowledged = 0;
-    quint32 total = 0;
-    QString outcome; // the last pack's outcome, kept until the next pack arrives
-};
+using Download::StationPhase;
+using Download::StationRow;
 
 // "PORT  waiting", "PORT  firmware still changing", "PORT  flashing 12/48", "PORT  done (confirmed); remove
 // pack", "PORT  FAIL (stalled); pack removed", "PORT  stopped"; the port left-justified to width. Every
@@ -36,8 +21,7 @@ QString stationRowText(const StationRow &row, int width);
 // "packs confirmed: 3  failed: 1  not flashed: 2"
 QString stationTotals(int confirmed, int failed, int notFlashed);
 
-// Outcomes of a pack that was not flashed: its result has no download.
-QString notFlashedOutcome(); // "not_flashed"
+// Whether the pack's result has a download (not_flashed has none).
 bool flashed(const PortResult &result);
 
 // One line per pack: port, version, file, outcome, seconds, and why it failed in brackets. With

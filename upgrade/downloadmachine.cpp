@@ -417,29 +417,6 @@ void versionQuery(State &s, Actions &out)
 
 } // namespace
 
-QString outcomeName(Outcome outcome)
-{
-    switch (outcome) {
-    case Outcome::Confirmed:
-        return QStringLiteral("confirmed");
-    case Outcome::Unconfirmed:
-        return QStringLiteral("unconfirmed");
-    case Outcome::InitUnanswered:
-        return QStringLiteral("init_unanswered");
-    case Outcome::Stalled:
-        return QStringLiteral("stalled");
-    case Outcome::LinkLost:
-        return QStringLiteral("link_lost");
-    case Outcome::Restarted:
-        return QStringLiteral("restarted");
-    case Outcome::Interrupted:
-        return QStringLiteral("interrupted");
-    case Outcome::Refused:
-        return QStringLiteral("refused");
-    }
-    return QString();
-}
-
 Actions step(State &state, const Event &event)
 {
     Actions out;

@@ -33,6 +33,7 @@
 #include "codec.h"
 
 #include "constants.h"
+#include "outcome.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -52,21 +53,6 @@ enum class Phase
     Finishing,     // end commands going out
     Done,          // completed; a late end reply is logged once more
 };
-
-enum class Outcome
-{
-    Confirmed,      // the pack answered the end command
-    Unconfirmed,    // kMaxEndSends end commands went unanswered
-    InitUnanswered, // a tick passed after the last init command without an answer
-    Stalled,        // no acknowledgement of a data packet before the stall deadline
-    LinkLost,       // the port went away or was closed
-    Restarted,      // Start again while running
-    Interrupted,    // the window (or program) closed while running
-    Refused,        // the pack answered a data packet with a return code other than 00
-};
-// "confirmed", "unconfirmed", "init_unanswered", "stalled", "link_lost", "restarted", "interrupted",
-// "refused"
-QString outcomeName(Outcome outcome);
 
 enum class Notice
 {

@@ -193,4 +193,23 @@ QByteArray endFrame(const Image &image)
     return Codec::buildUpgradeEndFrame(static_cast<quint16>(image.packets & 0xFFFF), image.head8);
 }
 
+QString problemText(LoadVerdict verdict, const QString &path)
+{
+    switch (verdict) {
+    case LoadVerdict::Loaded:
+        return QString();
+    case LoadVerdict::TooShort:
+        if (!QFileInfo::exists(path)) {
+            return QStringLiteral("%1: not found").arg(path);
+        }
+        return QStringLiteral("the file is too short");
+    case LoadVerdict::TooLarge:
+        return QStringLiteral("the file is too large");
+    case LoadVerdict::Unreadable:
+        break;
+    }
+    return QFileInfo::exists(path) ? QStringLiteral("the file cannot be read")
+                                   : QStringLiteral("%1: not found").arg(path);
+}
+
 } // namespace FirmwareImage

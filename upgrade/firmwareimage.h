@@ -77,4 +77,7 @@ QByteArray endFrame(const Image &image);
 // check of the path is the caller's. *image is set only when the verdict is Loaded.
 LoadVerdict load(const QString &path, Image *image);
 
+// Why an image cannot be flashed: "PATH: not found", "the file is too short", ...; empty when loaded.
+QString problemText(LoadVerdict verdict, const QString &path);
+
 } // namespace FirmwareImage

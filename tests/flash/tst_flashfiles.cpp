@@ -256,15 +256,16 @@ void TestFlashFiles::halfCopiedFirmwareWaits()
     PackSim::PackSimulator pack;
     pack.setReportViolationsOnStderr(false);
     QVERIFY(pack.openPty());
-    Flash::FirmwareStore store(1000);
-    Flash::StationSettings settings;
+    Download::FirmwareStore store(1000);
+    Download::StationSettings settings;
     settings.firmwareDir = dir;
-    Flash::StationPort port(pack.slavePath(), settings, &store);
+    Download::StationPort port(pack.slavePath(), settings, &store);
     QStringList notices;
-    connect(&port, &Flash::StationPort::notice, this, [&notices](const QString &text) { notices << text; });
-    QList<Flash::PortResult> results;
-    connect(&port, &Flash::StationPort::packDone, this,
-            [&results](const Flash::PortResult &result) { results << result; });
+    connect(&port, &Download::StationPort::notice, this,
+            [&notices](const QString &text) { notices << text; });
+    QList<Download::PortResult> results;
+    connect(&port, &Download::StationPort::packDone, this,
+            [&results](const Download::PortResult &result) { results << result; });
     port.start();
     QTRY_COMPARE_WITH_TIMEOUT(notices.filter(QStringLiteral("is still changing")).size(), 1, 10000);
     QCOMPARE(copy.write(bytes.mid(half.size())), qint64(bytes.size() - half.size())); // the copy ends

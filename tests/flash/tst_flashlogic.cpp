@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QJsonObject>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -26,6 +27,7 @@ private slots:
     void outcomeTexts();
     void exitCodeOfOutcome_data();
     void exitCodeOfOutcome();
+    void unknownOutcomeName();
     void reportFileReplacesTheOld();
 };
 
@@ -156,7 +158,8 @@ void TestFlashLogic::progress()
 
 void TestFlashLogic::exitCodeOfSeveralPorts()
 {
-    QList<Flash::PortResult> results{Flash::PortResult(), Flash::PortResult(), Flash::PortResult()};
+    QList<Download::PortResult> results{Download::PortResult(), Download::PortResult(),
+                                        Download::PortResult()};
     QCOMPARE(Flash::overallExitCode(results), 0);
     results[2].exitCode = Flash::kExitStalled;
     results[1].exitCode = Flash::kExitNoVersion;
@@ -165,18 +168,18 @@ void TestFlashLogic::exitCodeOfSeveralPorts()
 
 void TestFlashLogic::summaryAndReport()
 {
-    Flash::PortResult a;
+    Download::PortResult a;
     a.record.port = QStringLiteral("/dev/ttyUSB0");
     a.record.packVersion = QStringLiteral("BMS_V2.1.07_2026");
     a.record.outcome = QStringLiteral("confirmed");
     a.record.started = QDateTime(QDate(2026, 12, 8), QTime(9, 0), Qt::UTC);
     a.record.ended = a.record.started.addMSecs(12340);
-    Flash::PortResult b;
+    Download::PortResult b;
     b.record.port = QStringLiteral("COM5");
     b.record.outcome = QStringLiteral("open_failed");
     b.exitCode = Flash::kExitCannotOpen;
     b.failure = QStringLiteral("cannot open COM5");
-    Flash::PortResult c = a;
+    Download::PortResult c = a;
     c.record.port = QStringLiteral("/dev/ttyUSB1");
     c.record.packVersion.clear();
     c.unverified = true;
@@ -231,44 +234,71 @@ void TestFlashLogic::outcomeTexts()
     QCOMPARE(Flash::portLostText(), QStringLiteral("the port went away (unplugged?)"));
     QTemporaryDir dir;
     const QString missing = dir.filePath(QStringLiteral("fw.bin"));
-    QCOMPARE(Flash::imageProblemText(FirmwareImage::LoadVerdict::TooShort, missing), missing + ": not found");
-    QCOMPARE(Flash::imageProblemText(FirmwareImage::LoadVerdict::TooShort, dir.path()),
+    QCOMPARE(FirmwareImage::problemText(FirmwareImage::LoadVerdict::TooShort, missing),
+             missing + ": not found");
+    QCOMPARE(FirmwareImage::problemText(FirmwareImage::LoadVerdict::TooShort, dir.path()),
              QStringLiteral("the file is too short"));
-    QVERIFY(Flash::imageProblemText(FirmwareImage::LoadVerdict::Loaded, missing).isEmpty());
+    QVERIFY(FirmwareImage::problemText(FirmwareImage::LoadVerdict::Loaded, missing).isEmpty());
 }
 
-// One table gives every port its exit code, from the outcome name in its record: the machine's
-// names and the flasher's own.
+// One table gives every outcome its record name, exit code and short text, both ways: a name
+// that is not in it is no outcome.
 void TestFlashLogic::exitCodeOfOutcome_data()
 {
     using Download::Outcome;
-    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QString>("name");
     QTest::addColumn<int>("code");
-    const auto machine = [](Outcome outcome, int code) {
-        QTest::newRow(qPrintable(Download::outcomeName(outcome))) << Download::outcomeName(outcome) << code;
+    QTest::addColumn<QString>("text");
+    const auto row = [](Outcome outcome, const char *name, int code, const char *text) {
+        QTest::newRow(name) << int(outcome) << name << code << text;
     };
-    machine(Outcome::Confirmed, Flash::kExitConfirmed);
-    machine(Outcome::Unconfirmed, Flash::kExitUnconfirmed);
-    machine(Outcome::InitUnanswered, Flash::kExitInitUnanswered);
-    machine(Outcome::Stalled, Flash::kExitStalled);
-    machine(Outcome::LinkLost, Flash::kExitLinkLost);
-    machine(Outcome::Restarted, Flash::kExitInterrupted);
-    machine(Outcome::Interrupted, Flash::kExitInterrupted);
-    machine(Outcome::Refused, Flash::kExitRefused);
-    QTest::newRow("version") << "version" << int(Flash::kExitConfirmed); // --read-version
-    QTest::newRow("open_failed") << "open_failed" << int(Flash::kExitCannotOpen);
-    QTest::newRow("no_version") << "no_version" << int(Flash::kExitNoVersion);
-    QTest::newRow("image_refused") << "image_refused" << int(Flash::kExitImageRefused);
-    QTest::newRow("verified") << "verified" << int(Flash::kExitConfirmed); // --verify
-    QTest::newRow("wrong_version") << "wrong_version" << int(Flash::kExitWrongVersion);
-    QTest::newRow("no_version_after") << "no_version_after" << int(Flash::kExitNoVersionAfter);
+    row(Outcome::Confirmed, "confirmed", 0, "confirmed");
+    row(Outcome::Unconfirmed, "unconfirmed", 8, "the end was not confirmed");
+    row(Outcome::InitUnanswered, "init_unanswered", 5, "no answer to the start");
+    row(Outcome::Stalled, "stalled", 6, "no answer to a package");
+    row(Outcome::LinkLost, "link_lost", 7, "the port went away");
+    row(Outcome::Restarted, "restarted", 130, "started again");
+    row(Outcome::Interrupted, "interrupted", 130, "interrupted");
+    row(Outcome::Refused, "refused", 12, "the pack refused a package");
+    row(Outcome::VersionRead, "version", 0, "version read"); // --read-version
+    row(Outcome::OpenFailed, "open_failed", 2, "the port cannot be opened");
+    row(Outcome::NoVersion, "no_version", 3, "no version reported");
+    row(Outcome::ImageRefused, "image_refused", 4, "the image does not fit the pack");
+    row(Outcome::NotFlashed, "not_flashed", 4, "no firmware for the version");
+    row(Outcome::Verified, "verified", 0, "verified"); // --verify
+    row(Outcome::WrongVersion, "wrong_version", 10, "another version after the update");
+    row(Outcome::NoVersionAfter, "no_version_after", 11, "no version after the update");
 }
 
 void TestFlashLogic::exitCodeOfOutcome()
 {
-    QFETCH(QString, outcome);
+    QFETCH(int, outcome);
+    QFETCH(QString, name);
     QFETCH(int, code);
-    QCOMPARE(Flash::exitCodeForOutcome(outcome), code);
+    QFETCH(QString, text);
+    const auto kind = static_cast<Download::Outcome>(outcome);
+    QCOMPARE(Download::outcomeName(kind), name);
+    Download::Outcome parsed = Download::Outcome::Confirmed;
+    QVERIFY(Download::outcomeFromName(name, &parsed));
+    QCOMPARE(int(parsed), outcome);
+    QCOMPARE(Download::exitCode(kind), code);
+    QCOMPARE(Download::outcomeText(kind), text);
+    QCOMPARE(Download::passed(kind), code == 0 && name != QLatin1String("version"));
+}
+
+// Every outcome has a row above, and no other name is an outcome.
+void TestFlashLogic::unknownOutcomeName()
+{
+    QSet<QString> names;
+    for (int i = 0; i <= int(Download::Outcome::NoVersionAfter); ++i) {
+        names.insert(Download::outcomeName(static_cast<Download::Outcome>(i)));
+    }
+    QCOMPARE(names.size(), int(Download::Outcome::NoVersionAfter) + 1);
+    Download::Outcome parsed = Download::Outcome::Stalled;
+    QVERIFY(!Download::outcomeFromName(QStringLiteral("closed"), &parsed));
+    QVERIFY(!Download::outcomeFromName(QString(), &parsed));
+    QCOMPARE(parsed, Download::Outcome::Stalled);
 }
 
 void TestFlashLogic::reportFileReplacesTheOld()

@@ -155,11 +155,11 @@ void TestStationLogic::choice()
     // A link to nothing cannot be read, whoever runs the test (root reads a file without rights).
     QVERIFY(dir.mkpath(QStringLiteral("e")));
     QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone.bin")), dir.filePath("e/BMS_V4.0.00_2024.bin")));
-    const QStringList files = Flash::firmwareFiles(dir.path());
+    const QStringList files = Download::firmwareFiles(dir.path());
     QCOMPARE(files.size(), 6); // notes.txt is no firmware
-    const Flash::FirmwareChoice choice = Flash::chooseFirmware(dir.path(), files, version);
+    const Download::FirmwareChoice choice = Download::chooseFirmware(dir.path(), files, version);
     QCOMPARE(choice.path, path.isEmpty() ? QString() : dir.filePath(path));
-    QCOMPARE(Flash::choiceProblem(choice, version), QString(problem).replace("DIR", dir.path()));
+    QCOMPARE(Download::choiceProblem(choice, version), QString(problem).replace("DIR", dir.path()));
 }
 
 void TestStationLogic::rows_data()
@@ -167,24 +167,24 @@ void TestStationLogic::rows_data()
     QTest::addColumn<int>("phase");
     QTest::addColumn<QString>("outcome");
     QTest::addColumn<QString>("text");
-    QTest::newRow("waiting") << int(Flash::StationPhase::Waiting) << ""
+    QTest::newRow("waiting") << int(Download::StationPhase::Waiting) << ""
                              << "P1    waiting";
-    QTest::newRow("firmware being copied") << int(Flash::StationPhase::Settling) << ""
+    QTest::newRow("firmware being copied") << int(Download::StationPhase::Settling) << ""
                                            << "P1    firmware still changing";
-    QTest::newRow("flashing") << int(Flash::StationPhase::Flashing) << ""
+    QTest::newRow("flashing") << int(Download::StationPhase::Flashing) << ""
                               << "P1    flashing 12/48";
-    QTest::newRow("done") << int(Flash::StationPhase::Leaving) << "confirmed"
+    QTest::newRow("done") << int(Download::StationPhase::Leaving) << "confirmed"
                           << "P1    done (confirmed); remove pack";
-    QTest::newRow("failed") << int(Flash::StationPhase::Leaving) << "unconfirmed"
+    QTest::newRow("failed") << int(Download::StationPhase::Leaving) << "unconfirmed"
                             << "P1    FAIL (unconfirmed); remove pack";
-    QTest::newRow("not flashed") << int(Flash::StationPhase::Leaving) << "not_flashed"
+    QTest::newRow("not flashed") << int(Download::StationPhase::Leaving) << "not_flashed"
                                  << "P1    not flashed; remove pack";
     // The last result stays on the row once the pack is gone, until the next one arrives.
-    QTest::newRow("failed, pack gone") << int(Flash::StationPhase::Waiting) << "stalled"
+    QTest::newRow("failed, pack gone") << int(Download::StationPhase::Waiting) << "stalled"
                                        << "P1    FAIL (stalled); pack removed";
-    QTest::newRow("done, pack gone") << int(Flash::StationPhase::Waiting) << "confirmed"
+    QTest::newRow("done, pack gone") << int(Download::StationPhase::Waiting) << "confirmed"
                                      << "P1    done (confirmed); pack removed";
-    QTest::newRow("stopped") << int(Flash::StationPhase::Stopped) << ""
+    QTest::newRow("stopped") << int(Download::StationPhase::Stopped) << ""
                              << "P1    stopped";
 }
 
@@ -193,22 +193,28 @@ void TestStationLogic::rows()
     QFETCH(int, phase);
     QFETCH(QString, outcome);
     QFETCH(QString, text);
-    const Flash::StationRow row{QStringLiteral("P1"), Flash::StationPhase(phase), 12, 48, outcome};
+    Download::StationRow row;
+    row.port = QStringLiteral("P1");
+    row.phase = Download::StationPhase(phase);
+    row.acknowledged = 12;
+    row.total = 48;
+    row.outcome = outcome;
     QCOMPARE(Flash::stationRowText(row, 4), text);
 }
 
 void TestStationLogic::summaryAndExitCode()
 {
     const auto result = [](const char *port, const char *outcome, int code) {
-        Flash::PortResult r;
+        Download::PortResult r;
         r.record.port = QLatin1String(port);
         r.record.outcome = QLatin1String(outcome);
+        Download::outcomeFromName(r.record.outcome, &r.outcome);
         r.record.packVersion = QStringLiteral("V1\x1b");
         r.exitCode = code;
         return r;
     };
-    QList<Flash::PortResult> results{result("P1", "confirmed", 0), result("P2", "not_flashed", 4),
-                                     result("P1", "confirmed", 0)};
+    QList<Download::PortResult> results{result("P1", "confirmed", 0), result("P2", "not_flashed", 4),
+                                        result("P1", "confirmed", 0)};
     QCOMPARE(Flash::stationExitCode(results), 0); // a pack not flashed is no failed download
     QCOMPARE(Flash::stationResultLine(results[0]), QStringLiteral("P1  V1\\x1b  -  confirmed  0.0 s"));
     results.append(result("P2", "stalled", 6));
@@ -251,7 +257,7 @@ void TestStationLogic::resultLineFits()
     QFETCH(int, width);
     QFETCH(QString, failure);
     QFETCH(QString, text);
-    Flash::PortResult r;
+    Download::PortResult r;
     r.record.port = QStringLiteral("P1");
     r.record.packVersion = QStringLiteral("V2.1");
     r.record.file = QStringLiteral("/srv/firmware/line-4/V2.1/bms.bin");

@@ -12,7 +12,7 @@
 #include <QHash>
 #include <QString>
 
-namespace Flash {
+namespace Download {
 
 constexpr int kFirmwareSettleMs = 2000; // ms a firmware file must stay unchanged before it is used
 
@@ -51,4 +51,4 @@ private:
     QHash<QString, Seen> m_seen;
 };
 
-} // namespace Flash
+} // namespace Download

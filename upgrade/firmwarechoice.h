@@ -7,7 +7,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace Flash {
+namespace Download {
 
 struct FirmwareChoice
 {
@@ -34,4 +34,4 @@ FirmwareChoice chooseFirmware(const QString &dir, const QStringList &files, cons
 // empty when choice.path is set.
 QString choiceProblem(const FirmwareChoice &choice, const QString &version);
 
-} // namespace Flash
+} // namespace Download

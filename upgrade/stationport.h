@@ -3,20 +3,44 @@
 // the pack to leave, and again.
 #pragma once
 
-#include "report.h"
-#include "stationview.h"
+#include "outcome.h"
 
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
 namespace Download {
-class Exchange;
-}
 
-namespace Flash {
+class Exchange;
 
 class FirmwareStore;
+
+// Where a station port is in its loop.
+enum class StationPhase
+{
+    Waiting,   // for a pack: the port is not there, or no pack answers the version query
+    Settling,  // a pack is there, its firmware file still changing (being copied)
+    Flashing,  // acknowledged / total packets
+    Verifying, // asking the version after the update (verify)
+    Leaving,   // the pack's result is out: waiting for it to be taken away
+    Stopped,   // no more packs (Ctrl-C, Stop)
+};
+
+// What a front end shows of a station port.
+struct StationRow
+{
+    QString port;
+    StationPhase phase = StationPhase::Waiting;
+    quint32 acknowledged = 0;
+    quint32 total = 0;
+    qint64 elapsedMs = 0;     // of the running download
+    QString outcome;          // the last pack's outcome (its record name), kept until the next pack arrives
+    QString version;          // the version of the pack on the port (or of the last one)
+    QString file;             // the firmware chosen for it, if any
+    QString versionAfter;     // the version it reported after the update (verify)
+    QString failure;          // why the last pack failed or was not flashed, in a line
+    bool packPresent = false; // a pack answers on the port now
+};
 
 struct StationSettings
 {
@@ -24,7 +48,10 @@ struct StationSettings
     int stallTimeoutS = 10;
     int retries = 0;
     QString firmwareDir;
-    QString recordFile; // the record of every download; empty: none
+    QString recordFile;  // the record of every download; empty: none
+    bool verify = false; // read the version again after a confirmed end
+    int verifyTimeoutS = 30;
+    QString expectVersion; // what the version after the update must start with
 };
 
 class StationPort : public QObject
@@ -46,9 +73,13 @@ public:
     const QString &port() const { return m_port; }
     StationRow row() const;
     bool stopped() const { return m_phase == StationPhase::Stopped; }
+    bool downloading() const
+    {
+        return m_phase == StationPhase::Flashing || m_phase == StationPhase::Verifying;
+    }
 
 signals:
-    void packDone(const Flash::PortResult &result);
+    void packDone(const Download::PortResult &result);
     void notice(const QString &text); // a line worth printing (cannot open, no firmware, ...)
     void changed();                   // the row changed
     void stoppedNow();
@@ -83,4 +114,4 @@ private:
     quint32 m_total = 0;      // packets of the image being flashed
 };
 
-} // namespace Flash
+} // namespace Download

@@ -1,12 +1,12 @@
 #include "firmwarestore.h"
 
-#include "report.h"
+#include "versiontext.h"
 
 #include <QFileInfo>
 
 #include <algorithm>
 
-namespace Flash {
+namespace Download {
 
 bool FirmwareStore::same(const QString &path)
 {
@@ -61,11 +61,11 @@ FirmwareStore::State FirmwareStore::take(const QString &path, FirmwareImage::Ima
     }
     const Seen &ready = m_seen[path];
     if (ready.verdict != FirmwareImage::LoadVerdict::Loaded) {
-        *problem = imageProblemText(ready.verdict, path);
+        *problem = FirmwareImage::problemText(ready.verdict, path);
         return State::Refused;
     }
     *image = ready.image;
     return State::Ready;
 }
 
-} // namespace Flash
+} // namespace Download

@@ -4,13 +4,13 @@
 #include "exchange.h"
 #include "firmwarechoice.h"
 #include "firmwarestore.h"
-#include "options.h"
 #include "portidentity.h"
 #include "portpresence.h"
+#include "versiontext.h"
 
 #include <QDir>
 
-namespace Flash {
+namespace Download {
 
 StationPort::StationPort(const QString &port, const StationSettings &settings, FirmwareStore *store,
                          QObject *parent)
@@ -184,13 +184,14 @@ void StationPort::notFlashed(const QString &version, const QString &file, const 
     result.record.packVersion = version;
     result.record.baud = m_settings.baud;
     result.record.file = QDir::toNativeSeparators(file);
-    result.record.outcome = notFlashedOutcome();
+    result.outcome = Outcome::NotFlashed;
+    result.record.outcome = outcomeName(result.outcome);
     result.record.started = result.record.ended = QDateTime::currentDateTime();
     result.record.programVersion = QStringLiteral(QUORVANE_VERSION);
     result.exitCode = versionUsable(version) ? kExitImageRefused : kExitNoVersion;
     result.failure = why;
     emit packDone(result);
-    toLeaving(notFlashedOutcome());
+    toLeaving(outcomeName(Outcome::NotFlashed));
 }
 
 void StationPort::onFinished(const Download::Record &record, const QString &recordError)
@@ -200,9 +201,10 @@ void StationPort::onFinished(const Download::Record &record, const QString &reco
     }
     PortResult result;
     result.record = record;
-    result.exitCode = exitCodeForOutcome(result.record.outcome);
-    result.failure = outcomeAdvice(result.record.outcome, m_exchange->state().packet,
-                                   m_settings.stallTimeoutS, m_exchange->state().refusedCode);
+    outcomeFromName(record.outcome, &result.outcome);
+    result.exitCode = exitCode(result.outcome);
+    result.failure = outcomeAdvice(result.outcome, m_exchange->state().packet, m_settings.stallTimeoutS,
+                                   m_exchange->state().refusedCode);
     if (!recordError.isEmpty()) {
         emit notice(QStringLiteral("%1: record not written: %2").arg(m_port, recordError));
     }
@@ -283,4 +285,4 @@ void StationPort::stopNow()
     emit stoppedNow();
 }
 
-} // namespace Flash
+} // namespace Download

@@ -1,13 +1,13 @@
 #include "firmwarechoice.h"
 
 #include "firmwareimage.h"
-#include "report.h"
+#include "versiontext.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
 
-namespace Flash {
+namespace Download {
 
 QString firmwareDirProblem(const QString &dir)
 {
@@ -88,4 +88,4 @@ QString choiceProblem(const FirmwareChoice &choice, const QString &version)
         .arg(printableVersion(version), named.join(QStringLiteral(", ")));
 }
 
-} // namespace Flash
+} // namespace Download
