@@ -64,6 +64,12 @@ StationRow StationPort::row() const
     row.outcome = m_lastOutcome;
     row.acknowledged = m_exchange->state().totals.packetsAcknowledged;
     row.total = m_total;
+    row.elapsedMs =
+        m_phase == StationPhase::Flashing && m_downloadClock.isValid() ? m_downloadClock.elapsed() : 0;
+    row.version = m_packVersion;
+    row.file = m_file;
+    row.failure = m_failure;
+    row.packPresent = m_packPresent;
     return row;
 }
 
@@ -141,6 +147,10 @@ void StationPort::onPortLost()
 void StationPort::flash(const QString &version)
 {
     m_lastOutcome.clear(); // the next pack is here: the last one's result leaves its row
+    m_packVersion = version;
+    m_file.clear();
+    m_failure.clear();
+    m_packPresent = true;
     const FirmwareChoice choice =
         chooseFirmware(m_settings.firmwareDir, firmwareFiles(m_settings.firmwareDir), version);
     const QString problem = choiceProblem(choice, version);
@@ -172,6 +182,8 @@ void StationPort::flash(const QString &version)
     }
     m_exchange->setImage(image, choice.path);
     m_total = image.packets;
+    m_file = QDir::toNativeSeparators(choice.path);
+    m_downloadClock.start();
     m_phase = StationPhase::Flashing;
     m_exchange->start();
     emit changed();
@@ -190,6 +202,8 @@ void StationPort::notFlashed(const QString &version, const QString &file, const 
     result.record.programVersion = QStringLiteral(QUORVANE_VERSION);
     result.exitCode = versionUsable(version) ? kExitImageRefused : kExitNoVersion;
     result.failure = why;
+    m_file = result.record.file;
+    m_failure = why;
     emit packDone(result);
     toLeaving(outcomeName(Outcome::NotFlashed));
 }
@@ -210,6 +224,7 @@ void StationPort::onFinished(const Download::Record &record, const QString &reco
     }
     m_exchange->clearImage();
     m_lastOutcome = record.outcome;
+    m_failure = result.failure;
     emit packDone(result);
     if (m_stopping) {
         stopNow();
@@ -229,6 +244,7 @@ void StationPort::toWaiting(bool portGone)
     m_stillThereTimer.stop();
     m_goneTimer.stop();
     m_settleTimer.stop();
+    m_packPresent = false;
     m_phase = StationPhase::Waiting;
     if (portGone) {
         m_exchange->closePort();

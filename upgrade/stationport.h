@@ -5,6 +5,7 @@
 
 #include "outcome.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -112,6 +113,11 @@ private:
     QTimer m_settleTimer;     // the pack's firmware file may have settled: look again
     QString m_version;        // of the pack waiting for its firmware to settle
     quint32 m_total = 0;      // packets of the image being flashed
+    QString m_packVersion;    // of the pack on the port, or of the last one
+    QString m_file;           // the firmware chosen for it
+    QString m_failure;        // why its result is not a pass
+    bool m_packPresent = false;
+    QElapsedTimer m_downloadClock;
 };
 
 } // namespace Download
