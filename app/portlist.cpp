@@ -1,6 +1,7 @@
 // Port discovery and the serial parameter lists.
 #include "logging.h"
 #include "mainwindow.h"
+#include "portidentity.h"
 #include "ui_mainwindow.h"
 
 #include <QFileInfo>
@@ -31,14 +32,6 @@ QStringList portRecord(const QString &name, const QSerialPortInfo &info, const Q
             location,
             usbIdText(info.hasVendorIdentifier(), info.vendorIdentifier()),
             usbIdText(info.hasProductIdentifier(), info.productIdentifier())};
-}
-
-// The device file a port name stands for: a path as given, a bare name below /dev.
-QString deviceFile(const QString &name)
-{
-    const QString path = name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    return canonical.isEmpty() ? path : canonical;
 }
 
 } // namespace
@@ -99,7 +92,7 @@ void MainWindow::fillPortList()
 
     QString extraFile;
     if (!m_extraPort.isEmpty()) {
-        extraFile = deviceFile(m_extraPort);
+        extraFile = PortIdentity::canonicalPath(m_extraPort);
         QSerialPortInfo extraInfo;
         for (const QSerialPortInfo &info : ports) {
             if (info.systemLocation() == extraFile) {
@@ -114,7 +107,7 @@ void MainWindow::fillPortList()
         if (list->findText(name, Qt::MatchFixedString | Qt::MatchCaseSensitive) >= 0) {
             continue;
         }
-        if (!extraFile.isEmpty() && deviceFile(info.systemLocation()) == extraFile) {
+        if (!extraFile.isEmpty() && PortIdentity::canonicalPath(info.systemLocation()) == extraFile) {
             continue;
         }
         list->addItem(name, portRecord(name, info, info.systemLocation()));

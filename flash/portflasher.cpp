@@ -1,6 +1,7 @@
 #include "portflasher.h"
 
 #include "constants.h"
+#include "openadvice.h"
 #include "options.h"
 #include "portidentity.h"
 #include "report.h"
@@ -88,8 +89,8 @@ void PortFlasher::start()
     m_stage = Stage::Opening;
     if (!m_exchange.open(m_port, m_settings.baud)) {
         m_failure = QStringLiteral("cannot open %1: %2")
-                        .arg(m_port, PortIdentity::refusalText(m_port, m_exchange.openErrorCode(),
-                                                               m_exchange.openError()));
+                        .arg(m_port, OpenAdvice::line(m_exchange.openError(),
+                                                      OpenAdvice::probe(m_port, m_exchange.openErrorCode())));
         finish(Download::Outcome::OpenFailed);
         return;
     }

@@ -61,24 +61,6 @@ QString inUseText()
     return QStringLiteral("in use by another program");
 }
 
-bool mayOpen(const QString &devicePath)
-{
-#ifdef Q_OS_WIN
-    Q_UNUSED(devicePath)
-    return true;
-#else
-    return ::access(QFile::encodeName(devicePath).constData(), R_OK | W_OK) == 0;
-#endif
-}
-
-QString refusalText(const QString &portName, QSerialPort::SerialPortError error, const QString &systemText)
-{
-    if (error == QSerialPort::PermissionError && mayOpen(canonicalPath(portName))) {
-        return inUseText();
-    }
-    return systemText;
-}
-
 bool lockHandle(long long handle, QString *error)
 {
 #ifdef Q_OS_WIN

@@ -25,16 +25,6 @@ bool findSameDevice(const QStringList &canonicalPaths, int *first, int *second);
 // "in use by another program"
 QString inUseText();
 
-// Whether this program has the right to open the device (read and write). A device it may open
-// but that refuses it (a lock held, an exclusive open) is in use by another program. Windows
-// keeps no such rights on serial ports: true there.
-bool mayOpen(const QString &devicePath);
-
-// Why a port could not be opened, for a line of text: inUseText() when the device refused a
-// program that may open it (PermissionError, as Qt reports a held lock and the exclusive open),
-// otherwise the system's text.
-QString refusalText(const QString &portName, QSerialPort::SerialPortError error, const QString &systemText);
-
 // Takes the exclusive advisory lock on the device open under handle (flock(LOCK_EX | LOCK_NB) on
 // Linux; Windows opens a port exclusively already). The lock lasts until the handle is closed.
 // False with *error set to inUseText() when another open holds it, or to the system's reason.

@@ -1,5 +1,7 @@
 #include "portpresence.h"
 
+#include "portidentity.h"
+
 #include <QFileInfo>
 #include <QSerialPortInfo>
 
@@ -7,23 +9,17 @@ namespace SerialPresence {
 
 bool portStillPresent(const QString &portName)
 {
+    const QString location = PortIdentity::systemLocation(portName);
 #ifdef Q_OS_WIN
-    // Names may come as "COM5" or in the device namespace "\\.\COM5"; Windows ignores case.
-    QString name = portName;
-    if (name.startsWith(QLatin1String("\\\\.\\"))) {
-        name.remove(0, 4);
-    }
     const auto ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &info : ports) {
-        if (info.portName().compare(name, Qt::CaseInsensitive) == 0) {
+        if (PortIdentity::systemLocation(info.portName()) == location) {
             return true;
         }
     }
     return false;
 #else
-    const QString file =
-        portName.startsWith(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
-    return QFileInfo::exists(file);
+    return !location.isEmpty() && QFileInfo::exists(location);
 #endif
 }
 

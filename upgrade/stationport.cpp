@@ -4,6 +4,7 @@
 #include "exchange.h"
 #include "firmwarechoice.h"
 #include "firmwarestore.h"
+#include "openadvice.h"
 #include "portidentity.h"
 #include "portpresence.h"
 #include "versiontext.h"
@@ -87,7 +88,7 @@ void StationPort::tryOpen()
 {
     if (!m_exchange->open(m_port, m_settings.baud)) {
         const QString why =
-            PortIdentity::refusalText(m_port, m_exchange->openErrorCode(), m_exchange->openError());
+            OpenAdvice::line(m_exchange->openError(), OpenAdvice::probe(m_port, m_exchange->openErrorCode()));
         if (why != m_openError) {
             m_openError = why;
             emit notice(QStringLiteral("%1: cannot open: %2; trying again every %3 s")

@@ -20,6 +20,7 @@ void TestOpenAdvice::advice_data()
     QTest::addColumn<QString>("holder");
     QTest::addColumn<bool>("exclusivePorts"); // Windows
     QTest::addColumn<QString>("advice");
+    QTest::addColumn<QString>("line"); // the flasher's and the station's, after "cannot open PORT: "
     const QString named = QStringLiteral("The port is in use by minicom (pid 812). Close that program, then "
                                          "press Open Serial again.");
     const QString unnamed =
@@ -29,14 +30,20 @@ void TestOpenAdvice::advice_data()
                        "it and log in again.");
     const QString minicom = QStringLiteral("minicom (pid 812)");
     const int denied = QSerialPort::PermissionError; // Qt's code for a held lock and EBUSY as well
-    QTest::newRow("lock file held") << denied << true << minicom << false << named;
-    QTest::newRow("held, and no access") << denied << false << minicom << false << named;
-    QTest::newRow("EBUSY, holder unseen") << denied << true << QString() << false << unnamed;
-    QTest::newRow("no access") << denied << false << QString() << false << group;
-    QTest::newRow("Windows: access denied") << denied << false << QString() << true << unnamed;
+    const QString byMinicom = QStringLiteral("in use by minicom (pid 812)");
+    const QString inUse = QStringLiteral("in use by another program");
+    const QString busy = QStringLiteral("Device or resource busy"); // the system's text
+    QTest::newRow("lock file held") << denied << true << minicom << false << named << byMinicom;
+    QTest::newRow("held, and no access") << denied << false << minicom << false << named << byMinicom;
+    QTest::newRow("EBUSY, holder unseen") << denied << true << QString() << false << unnamed << inUse;
+    QTest::newRow("no access") << denied << false << QString() << false << group
+                               << "permission denied; your user must be in the group that owns "
+                                  "/dev/ttyUSB0 (dialout)";
+    QTest::newRow("Windows: access denied") << denied << false << QString() << true << unnamed << inUse;
     QTest::newRow("device gone") << int(QSerialPort::DeviceNotFoundError) << false << QString() << false
-                                 << QString();
-    QTest::newRow("driver refuses") << int(QSerialPort::OpenError) << true << minicom << false << QString();
+                                 << QString() << busy;
+    QTest::newRow("driver refuses") << int(QSerialPort::OpenError) << true << minicom << false << QString()
+                                    << busy;
 }
 
 void TestOpenAdvice::advice()
@@ -46,6 +53,7 @@ void TestOpenAdvice::advice()
     QFETCH(QString, holder);
     QFETCH(bool, exclusivePorts);
     QFETCH(QString, advice);
+    QFETCH(QString, line);
     const OpenAdvice::Facts facts{static_cast<QSerialPort::SerialPortError>(error),
                                   accessAllowed,
                                   holder,
@@ -56,6 +64,7 @@ void TestOpenAdvice::advice()
     const QString base = QStringLiteral("Cannot open ttyUSB0: Device or resource busy");
     QCOMPARE(OpenAdvice::message(QStringLiteral("ttyUSB0"), QStringLiteral("Device or resource busy"), facts),
              advice.isEmpty() ? base : base + QStringLiteral(". ") + advice);
+    QCOMPARE(OpenAdvice::line(QStringLiteral("Device or resource busy"), facts), line);
 }
 
 QTEST_MAIN(TestOpenAdvice)

@@ -134,8 +134,7 @@ void TestFlashMends::secondProgramIsRefused()
     QTRY_VERIFY_WITH_TIMEOUT(pack.commandCount(Kind::Data) >= 1, 10000);
     const RunResult second = run({QStringLiteral("--port"), link, image});
     QCOMPARE(second.exitCode, 2);
-    QVERIFY2((second.out + second.err)
-                 .contains(QStringLiteral("cannot open %1: in use by another program").arg(link)),
+    QVERIFY2((second.out + second.err).contains(QStringLiteral("cannot open %1: in use by ").arg(link)),
              qPrintable(second.out + second.err));
     QVERIFY(finished.wait(kRunTimeoutMs));
     QCOMPARE(first.exitCode(), 0);

@@ -1,4 +1,5 @@
-// Why a port did not open, and what the user can do about it. The decision is pure (classify and
+// Why a port did not open, and what the user can do about it: the one explainer of the window,
+// the flasher and the station. The decision is pure (classify and
 // advice, table-tested); probe() gathers the facts the system tells about the device.
 #pragma once
 
@@ -34,6 +35,11 @@ QString advice(const Facts &facts);
 QString reason(const Facts &facts, const QString &systemText);
 // The whole text for the log, the status bar and its tooltip; reason is the system's.
 QString message(const QString &portName, const QString &systemReason, const Facts &facts);
+
+// The same in one English line for a program without a window (the flasher, the station), after
+// "cannot open PORT: ": "in use by another program", "in use by minicom (pid 42)", "permission
+// denied; your user must be in the group that owns /dev/ttyUSB0 (dialout)", or the system's text.
+QString line(const QString &systemText, const Facts &facts);
 
 // The facts of this system for a port that failed to open with error.
 Facts probe(const QString &portName, QSerialPort::SerialPortError error);

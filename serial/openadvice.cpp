@@ -1,5 +1,7 @@
 #include "openadvice.h"
 
+#include "portidentity.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -19,10 +21,6 @@ QString translate(const char *text)
 }
 
 #ifndef Q_OS_WIN
-QString deviceFile(const QString &portName)
-{
-    return portName.startsWith(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
-}
 
 // The lock file Qt's serial port takes ("LCK..ttyUSB0", "LCK..pts_3"): its holder, if any.
 QString lockHolder(const QString &device)
@@ -148,6 +146,21 @@ QString message(const QString &portName, const QString &systemReason, const Fact
         .arg(text, more);
 }
 
+QString line(const QString &systemText, const Facts &facts)
+{
+    switch (classify(facts)) {
+    case Cause::Busy:
+        return facts.holder.isEmpty() ? PortIdentity::inUseText()
+                                      : QStringLiteral("in use by %1").arg(facts.holder);
+    case Cause::Permission:
+        return QStringLiteral("permission denied; your user must be in the group that owns %1 (%2)")
+            .arg(facts.device, facts.group);
+    case Cause::Other:
+        break;
+    }
+    return systemText;
+}
+
 Facts probe(const QString &portName, QSerialPort::SerialPortError error)
 {
     Facts facts;
@@ -156,7 +169,7 @@ Facts probe(const QString &portName, QSerialPort::SerialPortError error)
     facts.exclusivePorts = true;
     facts.device = portName;
 #else
-    facts.device = deviceFile(portName);
+    facts.device = PortIdentity::systemLocation(portName);
     facts.group = QFileInfo(facts.device).group();
     facts.accessAllowed = ::access(QFile::encodeName(facts.device).constData(), R_OK | W_OK) == 0;
     if (error == QSerialPort::PermissionError) {
