@@ -77,15 +77,15 @@ public:
           m_terminal(m_console.terminal())
     {
         Flash::PortSettings settings;
-        settings.baud = options.baud;
-        settings.stallTimeoutS = options.stallTimeoutS;
+        settings.session.baud = options.baud;
+        settings.session.stallTimeoutS = options.stallTimeoutS;
+        settings.session.retries = options.retries;
+        settings.session.recordFile = recordPath(options);
+        settings.session.verify = options.verify;
+        settings.session.verifyTimeoutS = options.verifyTimeoutS;
+        settings.session.expectVersion = options.expectVersion;
         settings.unverified = options.unverified;
         settings.readVersionOnly = options.mode == Flash::Options::Mode::ReadVersion;
-        settings.retries = options.retries;
-        settings.recordFile = recordPath(options);
-        settings.verify = options.verify;
-        settings.verifyTimeoutS = options.verifyTimeoutS;
-        settings.expectVersion = options.expectVersion;
         for (const QString &port : options.ports) {
             auto flasher = std::make_unique<Flash::PortFlasher>(port, settings, image);
             Flash::PortFlasher *f = flasher.get();
@@ -208,14 +208,11 @@ private:
         redraw();
         QList<Download::PortResult> results;
         for (const auto &f : m_flashers) {
-            Download::PortResult r;
+            Download::PortResult r = f->result();
             // A port the signal ended has the run's code: 129 after a hang-up, 130 after Ctrl-C.
-            r.exitCode =
-                m_interrupted && f->exitCode() == Flash::kExitInterrupted ? m_signalExitCode : f->exitCode();
-            r.failure = f->failure();
-            r.unverified = f->versionUnverified();
-            r.record = f->record();
-            r.outcome = f->outcomeKind();
+            if (m_interrupted && r.exitCode == Flash::kExitInterrupted) {
+                r.exitCode = m_signalExitCode;
+            }
             results.append(r);
         }
         m_exitCode = m_interrupted ? m_signalExitCode : Flash::overallExitCode(results);

@@ -40,13 +40,13 @@ enum class Outcome
     Restarted,      // Start again while running
     Interrupted,    // the window (or program) closed while running
     Refused,        // the pack answered a data packet with a return code other than 00
-             // Ends before a download.
-    VersionRead,  // --read-version: the version was read
-    OpenFailed,   // the port could not be opened
-    NoVersion,    // no usable version reported
-    ImageRefused, // the image cannot be flashed into this pack
-    NotFlashed,   // station: no firmware (or no single one) for the pack's version
-                // Ends of the check after the update (--verify).
+                    // Ends before a download.
+    VersionRead,    // --read-version: the version was read
+    OpenFailed,     // the port could not be opened
+    NoVersion,      // no usable version reported
+    ImageRefused,   // the image cannot be flashed into this pack
+    NotFlashed,     // station: no firmware (or no single one) for the pack's version
+                    // Ends of the check after the update (--verify).
     Verified,       // the pack answered the version query after the update (as expected)
     WrongVersion,   // it reported a version not starting with --expect-version
     NoVersionAfter, // it reported none in time

@@ -1,31 +1,23 @@
-// One port of the production-line station and its own loop: wait for a pack (the port's device is
-// there and a pack answers the version query), choose its firmware, flash it, report it, wait for
-// the pack to leave, and again.
+// One port of the production-line station: its loop (stationmachine.h) carried out with timers and
+// a pack session. Wait for a pack (the port's device is there and a pack answers the version query),
+// choose its firmware, flash it (and check it after, where asked), report it, wait for the pack to
+// leave, and again. Widget-free: the terminal station and the station window both show what it
+// signals.
 #pragma once
 
 #include "outcome.h"
+#include "packsession.h"
+#include "stationmachine.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
+#include <deque>
+
 namespace Download {
 
-class Exchange;
-
 class FirmwareStore;
-
-// Where a station port is in its loop.
-enum class StationPhase
-{
-    Waiting,   // for a pack: the port is not there, or no pack answers the version query
-    Settling,  // a pack is there, its firmware file still changing (being copied)
-    Flashing,  // acknowledged / total packets
-    Verifying, // asking the version after the update (verify)
-    Leaving,   // the pack's result is out: waiting for it to be taken away
-    Stopped,   // no more packs (Ctrl-C, Stop)
-};
 
 // What a front end shows of a station port.
 struct StationRow
@@ -73,11 +65,12 @@ public:
 
     const QString &port() const { return m_port; }
     StationRow row() const;
-    bool stopped() const { return m_phase == StationPhase::Stopped; }
+    bool stopped() const { return m_state.phase == StationPhase::Stopped; }
     bool downloading() const
     {
-        return m_phase == StationPhase::Flashing || m_phase == StationPhase::Verifying;
+        return m_state.phase == StationPhase::Flashing || m_state.phase == StationPhase::Verifying;
     }
+    PackSession &session() { return m_session; } // its timings, for tests
 
 signals:
     void packDone(const Download::PortResult &result);
@@ -86,38 +79,29 @@ signals:
     void stoppedNow();
 
 private:
+    void feed(StationLoop::EventKind kind, const QString &text = QString(), bool flag = false, int ms = 0);
+    void carryOut(const StationLoop::Action &action);
     void lookForDevice();
     void tryOpen();
-    void onVersion(const QString &version);
-    void packLeft();
-    void onPortLost();
-    void onFinished(const Download::Record &record, const QString &recordError);
-    void flash(const QString &version);
-    void notFlashed(const QString &version, const QString &file, const QString &why);
-    void toWaiting(bool portGone);
-    void toLeaving(const QString &outcome);
-    void stopNow();
+    void chooseFirmware();
+    void onEnded(const PortResult &result);
 
     QString m_port;
     StationSettings m_settings;
     FirmwareStore *m_store;
-    Download::Exchange *m_exchange;
-    StationPhase m_phase = StationPhase::Waiting;
-    QString m_lastOutcome;
-    QString m_openError;
-    bool m_stopping = false;
+    PackSession m_session;
+    StationLoop::State m_state;
+    std::deque<StationLoop::Event> m_events; // fed while earlier actions are carried out
+    bool m_feeding = false;
     QTimer m_presenceTimer;   // looks for a missing device file
     QTimer m_queryTimer;      // version queries while waiting for a pack
     QTimer m_stillThereTimer; // the next query that tells the pack is still there
     QTimer m_goneTimer;       // no version reply for this long: the pack has left
     QTimer m_settleTimer;     // the pack's firmware file may have settled: look again
-    QString m_version;        // of the pack waiting for its firmware to settle
-    quint32 m_total = 0;      // packets of the image being flashed
-    QString m_packVersion;    // of the pack on the port, or of the last one
-    QString m_file;           // the firmware chosen for it
-    QString m_failure;        // why its result is not a pass
-    bool m_packPresent = false;
-    QElapsedTimer m_downloadClock;
+    StartCheck m_check;       // the firmware chosen for the pack
+    QString m_openError;      // the last failure to open, said once
+    PortResult m_last;        // the last pack's result, until the next pack arrives
+    bool m_hasResult = false;
 };
 
 } // namespace Download
