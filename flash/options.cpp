@@ -156,7 +156,8 @@ QString helpText()
                "                      [--expect-version TEXT]] FILE\n"
                "       quorvane-flash --station --firmware-dir DIR (--port DEV ... | --all-ports)\n"
                "                      [--baud RATE] [--stall-timeout SECONDS] [--retries N] [--json FILE]\n"
-               "                      [--record FILE]\n"
+               "                      [--record FILE] [--verify [--verify-timeout SECONDS]\n"
+               "                      [--expect-version TEXT]]\n"
                "       quorvane-flash --list-ports\n"
                "       quorvane-flash --read-version --port DEV [--baud RATE]\n\n") +
            p.parser.helpText().section(QLatin1Char('\n'), 1) + QLatin1Char('\n') +

@@ -60,16 +60,25 @@ int progressStep(quint32 acknowledged, quint32 total)
 
 QString summaryTable(const QList<PortResult> &results)
 {
-    QList<QStringList> rows{{QStringLiteral("PORT"), QStringLiteral("VERSION"), QStringLiteral("OUTCOME"),
-                             QStringLiteral("SECONDS")}};
+    // The version after the update has a column where a pack was checked after it.
+    const bool after = std::any_of(results.cbegin(), results.cend(),
+                                   [](const PortResult &r) { return !r.record.versionAfter.isNull(); });
+    QStringList head{QStringLiteral("PORT"), QStringLiteral("VERSION"), QStringLiteral("OUTCOME")};
+    if (after) {
+        head << QStringLiteral("AFTER");
+    }
+    QList<QStringList> rows{head << QStringLiteral("SECONDS")};
     for (const PortResult &r : results) {
         const Download::Record &d = r.record;
         const QString version =
             d.packVersion.isEmpty() ? QStringLiteral("-") : printableVersion(d.packVersion);
-        rows.append({d.port, r.unverified ? QStringLiteral("- (unverified)") : version, d.outcome,
-                     QString::number(Download::seconds(d), 'f', 1)});
+        QStringList cells{d.port, r.unverified ? QStringLiteral("- (unverified)") : version, d.outcome};
+        if (after) {
+            cells << (d.versionAfter.isEmpty() ? QStringLiteral("-") : printableVersion(d.versionAfter));
+        }
+        rows.append(cells << QString::number(Download::seconds(d), 'f', 1));
     }
-    return alignedTable(rows, 3);
+    return alignedTable(rows, after ? 4 : 3);
 }
 
 QString alignedTable(const QList<QStringList> &rows, int leftColumns)

@@ -31,6 +31,9 @@ Station::Station(const Options &options, const QString &recordFile, QObject *par
     m_settings.retries = options.retries;
     m_settings.firmwareDir = options.firmwareDir;
     m_settings.recordFile = recordFile;
+    m_settings.verify = options.verify;
+    m_settings.verifyTimeoutS = options.verifyTimeoutS;
+    m_settings.expectVersion = options.expectVersion;
     connect(&m_redraw, &QTimer::timeout, this, &Station::redraw);
     connect(&m_signalPoll, &QTimer::timeout, this, &Station::onSignals);
     connect(&m_discovery, &QTimer::timeout, this, &Station::discoverPorts);

@@ -53,11 +53,14 @@ QString wrapped(const QString &text, int width, const QString &indent)
 
 QString stationRowText(const StationRow &row, int width)
 {
+    QString result = resultText(row.outcome);
+    if (!row.versionAfter.isEmpty()) {
+        result += QStringLiteral(", now %1").arg(printableVersion(row.versionAfter));
+    }
     QString state;
     switch (row.phase) {
     case StationPhase::Waiting:
-        state = row.outcome.isEmpty() ? QStringLiteral("waiting")
-                                      : resultText(row.outcome) + QStringLiteral("; pack removed");
+        state = row.outcome.isEmpty() ? QStringLiteral("waiting") : result + QStringLiteral("; pack removed");
         break;
     case StationPhase::Settling:
         state = QStringLiteral("firmware still changing");
@@ -65,8 +68,11 @@ QString stationRowText(const StationRow &row, int width)
     case StationPhase::Flashing:
         state = QStringLiteral("flashing %1/%2").arg(row.acknowledged).arg(row.total);
         break;
+    case StationPhase::Verifying:
+        state = QStringLiteral("verifying");
+        break;
     case StationPhase::Leaving:
-        state = resultText(row.outcome) + QStringLiteral("; remove pack");
+        state = result + QStringLiteral("; remove pack");
         break;
     case StationPhase::Stopped:
         state = QStringLiteral("stopped");

@@ -81,7 +81,7 @@ struct PortResult
     Record record;
     Outcome outcome = Outcome::Confirmed;
     int exitCode = kExitConfirmed;
-    QString failure; // why it ended, in a line; empty for a pack that passed
+    QString failure; // why it ended, in a line (verified: what the pack now reports); empty: confirmed
     bool unverified = false;
 };
 

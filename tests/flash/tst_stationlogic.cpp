@@ -184,6 +184,8 @@ void TestStationLogic::rows_data()
                                        << "P1    FAIL (stalled); pack removed";
     QTest::newRow("done, pack gone") << int(Download::StationPhase::Waiting) << "confirmed"
                                      << "P1    done (confirmed); pack removed";
+    QTest::newRow("verifying") << int(Download::StationPhase::Verifying) << ""
+                               << "P1    verifying";
     QTest::newRow("stopped") << int(Download::StationPhase::Stopped) << ""
                              << "P1    stopped";
 }
