@@ -26,8 +26,11 @@ QString systemLocation(const QString &portName)
     if (portName.isEmpty()) {
         return QString();
     }
-    return QDir::cleanPath(portName.contains(QLatin1Char('/')) ? portName
-                                                               : QStringLiteral("/dev/") + portName);
+    // Qt's own rule: a path (absolute, or relative from "./" or "../") as given, any other name below
+    // /dev ("pts/3" is /dev/pts/3).
+    const bool path = portName.startsWith(QLatin1Char('/')) || portName.startsWith(QLatin1String("./")) ||
+                      portName.startsWith(QLatin1String("../"));
+    return QDir::cleanPath(path ? portName : QStringLiteral("/dev/") + portName);
 #endif
 }
 

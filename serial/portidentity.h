@@ -10,7 +10,8 @@
 
 namespace PortIdentity {
 
-// The device file of a port name: "ttyUSB0" means "/dev/ttyUSB0", a path stays as given (cleaned).
+// The device file of a port name: "ttyUSB0" means "/dev/ttyUSB0" and "pts/3" "/dev/pts/3"; a path
+// (from "/", "./" or "../") stays as given (cleaned).
 // On Windows "COM5", "com5" and "\\.\COM5" all mean "COM5".
 QString systemLocation(const QString &portName);
 

@@ -39,6 +39,10 @@ void TestPortIdentity::systemLocation_data()
                                 << "/dev/serial/by-id/usb-x-if00";
     QTest::newRow("doubled slash and dot") << "/dev//./ttyS1"
                                            << "/dev/ttyS1";
+    QTest::newRow("name below /dev") << "pts/3" // Qt's portName of /dev/pts/3
+                                     << "/dev/pts/3";
+    QTest::newRow("relative path") << "./ttyX"
+                                   << "ttyX";
     QTest::newRow("empty") << ""
                            << "";
 }
