@@ -72,11 +72,11 @@ void onVersion(State &s, Actions &out, const QString &version)
 {
     switch (s.phase) {
     case StationPhase::Waiting:
-        add(out, ActionKind::StopQueries);
         if (s.stopping) {
             stopNow(s, out);
             return;
         }
+        add(out, ActionKind::StopQueries);
         s.version = version;
         add(out, ActionKind::ForgetResult);
         add(out, ActionKind::ChooseFirmware);

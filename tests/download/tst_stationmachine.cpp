@@ -69,19 +69,20 @@ void TestStationMachine::step_data()
     QTest::addColumn<QString>("event"); // "OpenFailed+" sets Event::flag
     QTest::addColumn<QString>("actions");
     QTest::addColumn<QString>("after");
+    // The port stops; the port waits for its device again.
+    const char *const stop = "StopWatching StopQueries StopLeaveTimers StopSettle ClosePort Changed Stopped";
+    const char *const gone = "StopLeaveTimers StopSettle ClosePort StopQueries WatchDevice Changed";
     const auto row = [](const char *before, const char *event, const char *actions, const char *after) {
         QTest::newRow(qPrintable(QStringLiteral("%1 / %2").arg(QLatin1String(before), QLatin1String(event))))
             << before << event << actions << after;
     };
     // Waiting for the device, then for a pack.
-    row("Waiting", "Start", "StopLeaveTimers StopSettle ClosePort StopQueries WatchDevice Changed",
-        "Waiting");
+    row("Waiting", "Start", gone, "Waiting");
     row("Waiting", "DeviceSeen", "StopWatching StartQueries TryOpen", "Waiting device");
     row("Waiting device", "DeviceSeen", "", "Waiting device");
     row("Waiting device", "Opened", "QueryVersion", "Waiting device open");
     row("Waiting device", "OpenFailed+", "", "Waiting device");
-    row("Waiting device", "OpenFailed",
-        "StopLeaveTimers StopSettle ClosePort StopQueries WatchDevice Changed", "Waiting");
+    row("Waiting device", "OpenFailed", gone, "Waiting");
     row("Waiting device", "QueryTick", "TryOpen", "Waiting device");
     row("Waiting device open", "QueryTick", "QueryVersion", "Waiting device open");
     row("Waiting", "QueryTick", "", "Waiting");
@@ -106,8 +107,7 @@ void TestStationMachine::step_data()
         "Leaving device open");
     row("Verifying device open", "DownloadEnded+", "StartGoneTimer QueryVersion Changed",
         "Leaving device open");
-    row("Flashing device", "DownloadEnded",
-        "StopLeaveTimers StopSettle ClosePort StopQueries WatchDevice Changed", "Waiting");
+    row("Flashing device", "DownloadEnded", gone, "Waiting");
     row("Leaving device open", "DownloadEnded+", "", "Leaving device open");
     // The pack leaves: no answer for a while, or the device gone.
     row("Leaving device open", "VersionReported", "StartGoneTimer StartStillThere", "Leaving device open");
@@ -116,36 +116,22 @@ void TestStationMachine::step_data()
     row("Leaving device open", "GoneTimeout", "StopLeaveTimers StopSettle StartQueries QueryVersion Changed",
         "Waiting device open");
     row("Waiting device open", "GoneTimeout", "", "Waiting device open");
-    row("Leaving device open", "PortLost",
-        "StopLeaveTimers StopSettle ClosePort StopQueries WatchDevice Changed", "Waiting");
-    row("Settling device open", "PortLost",
-        "StopLeaveTimers StopSettle ClosePort StopQueries WatchDevice Changed", "Waiting");
+    row("Leaving device open", "PortLost", gone, "Waiting");
+    row("Settling device open", "PortLost", gone, "Waiting");
     // The first stop takes no new pack; a running download goes on, the second stop interrupts it.
-    row("Waiting device open", "StopTakingPacks",
-        "StopWatching StopQueries StopLeaveTimers StopSettle ClosePort Changed Stopped",
-        "Stopped device stopping");
-    row("Leaving device open", "StopTakingPacks",
-        "StopWatching StopQueries StopLeaveTimers StopSettle ClosePort Changed Stopped",
-        "Stopped device stopping");
+    row("Waiting device open", "StopTakingPacks", stop, "Stopped device stopping");
+    row("Leaving device open", "StopTakingPacks", stop, "Stopped device stopping");
     row("Flashing device open", "StopTakingPacks", "", "Flashing device open stopping");
     row("Verifying device open", "StopTakingPacks", "", "Verifying device open stopping");
-    row("Flashing device open stopping", "DownloadEnded+",
-        "StopWatching StopQueries StopLeaveTimers StopSettle ClosePort Changed Stopped",
-        "Stopped device stopping");
+    row("Flashing device open stopping", "DownloadEnded+", stop, "Stopped device stopping");
     row("Flashing device open stopping", "Interrupt", "Interrupt", "Flashing device open stopping");
     row("Verifying device open", "Interrupt", "Interrupt", "Verifying device open stopping");
-    row("Settling device open", "Interrupt",
-        "StopWatching StopQueries StopLeaveTimers StopSettle ClosePort Changed Stopped",
-        "Stopped device stopping");
+    row("Settling device open", "Interrupt", stop, "Stopped device stopping");
     row("Stopped stopping", "Interrupt", "", "Stopped stopping");
     row("Stopped stopping", "PortLost", "", "Stopped stopping");
     // A pack that answers after the first stop is not taken.
-    row("Waiting device open stopping", "VersionReported",
-        "StopQueries StopWatching StopQueries StopLeaveTimers StopSettle ClosePort Changed Stopped",
-        "Stopped device stopping");
-    row("Leaving device open stopping", "GoneTimeout",
-        "StopWatching StopQueries StopLeaveTimers StopSettle ClosePort Changed Stopped",
-        "Stopped device stopping");
+    row("Waiting device open stopping", "VersionReported", stop, "Stopped device stopping");
+    row("Leaving device open stopping", "GoneTimeout", stop, "Stopped device stopping");
 }
 
 void TestStationMachine::step()
