@@ -60,7 +60,7 @@ enum class EventKind
 struct Event
 {
     EventKind kind;
-    QString text;
+    QString text = QString();
     bool flag = false;
     int ms = 0;
 };
