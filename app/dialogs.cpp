@@ -50,4 +50,18 @@ QString openFile(QWidget *parent, const QString &caption, const QString &dir, co
     return files.isEmpty() ? QString() : files.constFirst();
 }
 
+QString openFolder(QWidget *parent, const QString &caption, const QString &dir)
+{
+    QFileDialog dialog(parent, caption, dir);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (dialog.exec() != QDialog::Accepted) {
+        return QString();
+    }
+    const QStringList folders = dialog.selectedFiles();
+    return folders.isEmpty() ? QString() : folders.constFirst();
+}
+
 } // namespace Dialogs

@@ -18,5 +18,7 @@ void information(QWidget *parent, const QString &text);
 bool question(QWidget *parent, const QString &text);
 // Single existing file; empty when cancelled.
 QString openFile(QWidget *parent, const QString &caption, const QString &dir, const QString &filter);
+// An existing folder; empty when cancelled.
+QString openFolder(QWidget *parent, const QString &caption, const QString &dir);
 
 } // namespace Dialogs

@@ -77,4 +77,14 @@ int retries()
     return ok ? qBound(0, value, Quorvane::kMaxPacketRetries) : 0;
 }
 
+QString text(const char *key)
+{
+    return read(key, QString()).toString();
+}
+
+void setText(const char *key, const QString &value)
+{
+    write(key, value);
+}
+
 } // namespace Settings

@@ -16,5 +16,9 @@ void setVersion(const QString &version); // stores the first 12 characters
 // Re-sends of a data packet on its stall deadline (0 when absent or not a number; at most
 // kMaxPacketRetries). Only for packs that store a packet at the position its number gives.
 int retries();
+// Any other key of the group, for a program that shares config.ini (the station's folder, baud,
+// ports): empty when absent.
+QString text(const char *key);
+void setText(const char *key, const QString &value);
 
 } // namespace Settings
