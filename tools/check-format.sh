@@ -17,9 +17,9 @@ tools/install-deps.sh --format
 clang_format=$(command -v clang-format-14)
 
 # The folders held to the style; files as git knows them, so build trees and stray files are left out.
-folders=(app serial protocol upgrade flash installer tools/packsim tools/tour tools/helpdoc tools/screenshots
+folders=(app serial protocol upgrade flash station installer tools/packsim tools/tour tools/helpdoc tools/screenshots
          tests/app tests/common tests/download tests/flash tests/installer tests/packsim tests/protocol
-         tests/serial tests/window tests/wine)
+         tests/serial tests/station tests/window tests/wine)
 mapfile -t files < <(git ls-files -- "${folders[@]}" | grep -E '\.(cpp|h)$' | sort)
 [[ ${#files[@]} -gt 0 ]] || { echo "check-format.sh: no sources found" >&2; exit 1; }
 
