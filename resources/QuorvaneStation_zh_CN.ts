@@ -87,7 +87,7 @@
 <context>
     <name>Station::PortTile</name>
     <message>
-        <location filename="../station/porttile.cpp" line="+131"/>
+        <location filename="../station/porttile.cpp" line="+137"/>
         <source>Firmware file still changing</source>
         <translation>固件文件仍在变化</translation>
     </message>
@@ -137,7 +137,7 @@
         <translation>未烧录</translation>
     </message>
     <message>
-        <location line="+36"/>
+        <location line="+38"/>
         <source>%1 s left</source>
         <translation>剩余 %1 秒</translation>
     </message>
@@ -157,7 +157,7 @@
         <translation>当前运行：%1</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+7"/>
         <source>Remove the pack</source>
         <translation>请取下电池包</translation>
     </message>
@@ -175,7 +175,7 @@
 <context>
     <name>Station::StationWindow</name>
     <message>
-        <location filename="../station/stationview.cpp" line="+56"/>
+        <location filename="../station/stationview.cpp" line="+57"/>
         <source>Record not written: %1</source>
         <translation>记录未写入：%1</translation>
     </message>
@@ -205,7 +205,7 @@
         <translation>每小时电池包：%1</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>Pass rate: -</source>
         <translation>通过率：-</translation>
     </message>
@@ -215,7 +215,7 @@
         <translation>通过率：%1 %</translation>
     </message>
     <message>
-        <location line="+37"/>
+        <location line="+48"/>
         <source>Choose the folder that holds the firmware files.</source>
         <translation>请选择存放固件文件的文件夹。</translation>
     </message>
@@ -225,7 +225,7 @@
         <translation>此文件夹中没有固件文件（*.bin、*.sorrel）。</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>1 firmware file</source>
         <translation>1 个固件文件</translation>
     </message>
@@ -270,7 +270,7 @@
         <translation> 和 </translation>
     </message>
     <message>
-        <location filename="../station/stationwindow.cpp" line="+132"/>
+        <location filename="../station/stationwindow.cpp" line="+134"/>
         <source>Firmware folder</source>
         <translation>固件文件夹</translation>
     </message>
@@ -323,22 +323,22 @@
         <translation>固件文件夹：</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+12"/>
         <source>Browse...</source>
         <translation>浏览...</translation>
     </message>
     <message>
-        <location line="+30"/>
+        <location line="+32"/>
         <source>Baud:</source>
         <translation>波特率：</translation>
     </message>
     <message>
-        <location line="+27"/>
+        <location line="+44"/>
         <source>Ports:</source>
         <translation>端口：</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+14"/>
         <source>All ports (ports that appear later join)</source>
         <translation>所有端口（之后出现的端口自动加入）</translation>
     </message>
@@ -348,17 +348,17 @@
         <translation>仅下方勾选的端口</translation>
     </message>
     <message>
-        <location line="+19"/>
+        <location line="-43"/>
         <source>Check the version after the update</source>
         <translation>升级后检查版本</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+7"/>
         <source>Expected version starts with:</source>
         <translation>期望版本开头：</translation>
     </message>
     <message>
-        <location line="+17"/>
+        <location line="+75"/>
         <source>Start</source>
         <translation>开始</translation>
     </message>
@@ -373,7 +373,7 @@
         <translation>语言：</translation>
     </message>
     <message>
-        <location line="+99"/>
+        <location line="+105"/>
         <source>Time</source>
         <translation>时间</translation>
     </message>

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QVBoxLayout>
@@ -15,6 +16,7 @@ namespace {
 constexpr qreal kPortFontScale = 2.0;  // the port's name against the window's font
 constexpr qreal kStateFontScale = 1.6; // the state's line
 constexpr int kMsPerSecond = 1000;
+constexpr int kTileMinChars = 30; // a tile's least width, in average characters
 
 struct Look
 {
@@ -54,7 +56,10 @@ PortTile::PortTile(const QString &port, QWidget *parent)
     setObjectName(QStringLiteral("tile"));
     setFrameShape(QFrame::StyledPanel);
     m_row.port = port;
-    m_portLabel->setText(port);
+    // "/dev/ttyUSB0" reads as "ttyUSB0" across the bench; the whole path is its tooltip.
+    m_portLabel->setText(QFileInfo(port).fileName().isEmpty() ? port : QFileInfo(port).fileName());
+    m_portLabel->setToolTip(port);
+    setMinimumWidth(fontMetrics().averageCharWidth() * kTileMinChars);
     m_portLabel->setWordWrap(false);
     m_progress->setTextVisible(false);
     auto *layout = new QVBoxLayout(this);
@@ -208,6 +213,7 @@ void PortTile::refresh()
     m_afterLabel->setVisible(!after.isEmpty());
     const QString reason = reasonText();
     m_reasonLabel->setText(reason);
+    m_reasonLabel->setToolTip(m_row.failure);
     m_reasonLabel->setVisible(!reason.isEmpty());
     m_presenceLabel->setVisible(m_hasResult);
     m_presenceLabel->setText(m_row.packPresent ? tr("Remove the pack") : tr("Pack removed"));

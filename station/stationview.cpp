@@ -101,6 +101,17 @@ void StationWindow::addHistory(const HistoryEntry &entry)
     showHistory();
 }
 
+// A file below the firmware folder by its path there, any other in full.
+QString StationWindow::shownFile(const QString &file) const
+{
+    const QString dir = QDir::fromNativeSeparators(ui->leFirmwareDir->text().trimmed());
+    const QString path = QDir::fromNativeSeparators(file);
+    if (dir.isEmpty() || !path.startsWith(QDir(dir).absolutePath() + QLatin1Char('/'))) {
+        return file;
+    }
+    return QDir::toNativeSeparators(QDir(dir).relativeFilePath(path));
+}
+
 void StationWindow::showHistory()
 {
     QTableWidget *table = ui->historyTable;
@@ -110,7 +121,7 @@ void StationWindow::showHistory()
         const QString texts[] = {e.ended.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
                                  e.port,
                                  e.version,
-                                 e.file,
+                                 shownFile(e.file),
                                  e.outcome,
                                  QString::number(e.seconds, 'f', 1)};
         for (int column = kTimeColumn; column <= kSecondsColumn; ++column) {
@@ -128,12 +139,14 @@ void StationWindow::showFolder()
     if (dir.isEmpty()) {
         ui->lblFolderSummary->setText(tr("Choose the folder that holds the firmware files."));
         ui->lblFolderClash->clear();
+        ui->lblFolderClash->setVisible(false);
         return;
     }
     const FolderSummary summary = summarizeFolder(dir);
     if (!summary.problem.isEmpty()) {
         ui->lblFolderSummary->clear();
         ui->lblFolderClash->setText(summary.problem);
+        ui->lblFolderClash->setVisible(true);
         return;
     }
     QString text;
@@ -164,6 +177,7 @@ void StationWindow::showFolder()
                        .arg(clash.key, named.join(tr(" and ")));
     }
     ui->lblFolderClash->setText(clashes.join(QLatin1Char('\n')));
+    ui->lblFolderClash->setVisible(!clashes.isEmpty());
 }
 
 // English is built in; Chinese is the station's own translation, Quorvane's (the shared boxes'

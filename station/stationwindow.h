@@ -73,6 +73,7 @@ private:
     void setRunning(bool running);
     void showTotals();
     void showHistory();
+    QString shownFile(const QString &file) const;
     void addHistory(const HistoryEntry &entry);
     void beep(int times);
     void retranslate();
