@@ -1,5 +1,5 @@
 # The Debian package (cpack -G DEB, run by tools/package.sh), laid out as Debian's policy asks:
-# Quorvane, quorvane-flash and the pack simulator in /usr/bin, their manual pages (help2man, from
+# Quorvane, QuorvaneStation, quorvane-flash and the pack simulator in /usr/bin, their manual pages (help2man, from
 # each program's --help) in /usr/share/man/man1, the guide in /usr/share/quorvane/pdf/help.pdf
 # (where "Help" of /usr/bin/Quorvane looks, ../share/quorvane/pdf), a desktop entry, the logo, and
 # /usr/share/doc/quorvane/{copyright,changelog.gz}. Dependencies come from dpkg-shlibdeps. No
@@ -28,7 +28,8 @@ if(Python3_FOUND)
     add_custom_target(quorvane_icon_png ALL DEPENDS ${QUORVANE_ICON_PNG})
     install(FILES ${QUORVANE_ICON_PNG} DESTINATION share/icons/hicolor/128x128/apps)
 endif()
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/linux/quorvane.desktop DESTINATION share/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/linux/quorvane.desktop
+              ${PROJECT_SOURCE_DIR}/packaging/linux/quorvane-station.desktop DESTINATION share/applications)
 
 # The manual pages, from each program's --help (none of them needs a display for it); gzip -n
 # keeps them byte-identical from build to build. help2man runs packaging/linux/help2man-usage.sh,
@@ -37,11 +38,12 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/linux/quorvane.desktop DESTINATION
 find_program(QUORVANE_HELP2MAN help2man)
 find_program(QUORVANE_GZIP gzip)
 set(QUORVANE_MAN_Quorvane "BMS firmware updater (window)")
+set(QUORVANE_MAN_QuorvaneStation "BMS firmware station for production lines (window)")
 set(QUORVANE_MAN_quorvane-flash "BMS firmware updater (command line)")
 set(QUORVANE_MAN_quorvane-packsim "battery pack simulator for Quorvane")
 if(QUORVANE_HELP2MAN AND QUORVANE_GZIP)
     set(QUORVANE_MAN_PAGES)
-    foreach(program Quorvane quorvane-flash quorvane-packsim)
+    foreach(program Quorvane QuorvaneStation quorvane-flash quorvane-packsim)
         if(NOT TARGET ${program})
             continue()
         endif()
@@ -97,6 +99,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "BMS firmware updater over a serial line, 
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Quorvane sends new firmware to the battery management system (BMS) of a\n\
 battery pack over a serial line, in a window in English or Chinese.\n\
+QuorvaneStation flashes packs on a production line, a tile per port.\n\
 quorvane-flash does the same from the command line, to several packs at once.\n\
 quorvane-packsim stands in for a pack on a pseudo-terminal.")
 # Help opens the guide through the desktop (xdg-open) in a PDF viewer.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Cross-builds the updater for 64-bit Windows with mingw-w64 and the static Windows Qt:
-# Quorvane.exe (GUI), quorvane-flash.exe (console, when the tree has it) and Ferrodin.exe, each
+# Quorvane.exe and QuorvaneStation.exe (GUI), quorvane-flash.exe (console) and Ferrodin.exe, each
 # statically linked, with pdf/help.pdf beside Quorvane.exe. The same CMake tree as the Linux build,
 # with cmake/mingw-w64-qt.cmake; the .qm comes from the native lrelease and help.pdf from the native
 # build's renderer (built in build/, as tools/run-tests.sh does).
@@ -89,7 +89,7 @@ cmake -S . -B "$builddir" \
     -DQUORVANE_HOST_HELPDOC="$helpdoc" >/dev/null
 cmake --build "$builddir" -j2
 
-for exe in app/Quorvane.exe tools/flash/quorvane-flash.exe flash/quorvane-flash.exe installer/Ferrodin.exe \
+for exe in app/Quorvane.exe station/QuorvaneStation.exe flash/quorvane-flash.exe installer/Ferrodin.exe \
     app/pdf/help.pdf; do
     [[ -f "$builddir/$exe" ]] && echo "built $builddir/$exe ($(stat -c %s "$builddir/$exe") bytes)"
 done

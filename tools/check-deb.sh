@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Checks dist/quorvane_<version>_amd64.deb as Debian and a user would: lintian (no error and no
 # warning; the package's own overrides carry their reasons), then installs it with apt-get (which
-# pulls in its dependencies), checks where its files lie and that `man -k quorvane` lists the three
+# pulls in its dependencies), checks where its files lie and that `man -k quorvane` lists the four
 # manual pages, starts the installed programs - quorvane-flash --help, quorvane-packsim --help,
-# Quorvane --version and the window offscreen for a few seconds, as root - checks that the window
-# kept its settings in the user's folder, not in /usr/bin (a config.ini an earlier version left
+# Quorvane --version, QuorvaneStation --version and the window offscreen for a few seconds, as
+# root - checks that the window kept its settings in the user's folder, not in /usr/bin (a config.ini an earlier version left
 # there is copied once), purges the package and checks that the user's files are still there.
 # Exits non-zero when a step fails. Installs lintian and man-db when they are missing.
 set -euo pipefail
@@ -57,8 +57,9 @@ trap cleanup EXIT
 
 apt_get install -y -qq --no-install-recommends "./$deb" >/dev/null
 
-for file in /usr/bin/Quorvane /usr/bin/quorvane-flash /usr/bin/quorvane-packsim \
+for file in /usr/bin/Quorvane /usr/bin/QuorvaneStation /usr/bin/quorvane-flash /usr/bin/quorvane-packsim \
     /usr/share/quorvane/pdf/help.pdf /usr/share/applications/quorvane.desktop \
+    /usr/share/applications/quorvane-station.desktop /usr/share/man/man1/QuorvaneStation.1.gz \
     /usr/share/icons/hicolor/128x128/apps/quorvane.png /usr/share/doc/quorvane/copyright \
     /usr/share/doc/quorvane/changelog.gz /usr/share/man/man1/Quorvane.1.gz \
     /usr/share/man/man1/quorvane-flash.1.gz /usr/share/man/man1/quorvane-packsim.1.gz; do
@@ -71,7 +72,7 @@ $SUDO mandb -q 2>/dev/null || true
 pages=$(man -k quorvane 2>/dev/null || true)
 echo "man -k quorvane:"
 sed 's/^/  /' <<<"$pages"
-for page in "Quorvane (1)" "quorvane-flash (1)" "quorvane-packsim (1)"; do
+for page in "Quorvane (1)" "QuorvaneStation (1)" "quorvane-flash (1)" "quorvane-packsim (1)"; do
     grep -qF "$page" <<<"$pages" || fail "man -k quorvane does not list $page"
 done
 
@@ -80,6 +81,8 @@ done
 got=$(/usr/bin/Quorvane --version) || fail "Quorvane --version"
 [[ "$got" == "Quorvane $version" ]] || fail "Quorvane --version says '$got'"
 echo "Quorvane --version: $got"
+got=$(/usr/bin/QuorvaneStation --version) || fail "QuorvaneStation --version"
+[[ "$got" == "QuorvaneStation $version" ]] || fail "QuorvaneStation --version says '$got'"
 
 # The window, offscreen, from the installed files, as root with a home of its own: it must still
 # be running after 3 s, and have its settings in that home.

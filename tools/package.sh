@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Makes the release bundles in dist/, at the version of project(... VERSION) in CMakeLists.txt:
-#   dist/Quorvane-<version>-win64.zip   Quorvane.exe, quorvane-flash.exe (when the tree has it),
+#   dist/Quorvane-<version>-win64.zip   Quorvane.exe, QuorvaneStation.exe, quorvane-flash.exe (when the tree has it),
 #                                       Ferrodin.exe, pdf/help.pdf, the empty driver folder
 #                                       98ME_20011_2kXP_20024/ with its README, LICENSE.txt (where
 #                                       the source is, how to relink, Qt's LGPL-3.0 and the GPL-3.0)
@@ -56,7 +56,7 @@ if [[ $windows -eq 1 ]]; then
     if [[ $reuse -eq 0 ]]; then
         tools/build-windows.sh "${sdk_args[@]}"
     else
-        for built in app/Quorvane.exe installer/Ferrodin.exe app/pdf/help.pdf; do
+        for built in app/Quorvane.exe station/QuorvaneStation.exe installer/Ferrodin.exe app/pdf/help.pdf; do
             [[ -f "$win/$built" ]] || { echo "package.sh --reuse: no $win/$built (tools/build-windows.sh builds it)" >&2; exit 1; }
         done
         echo "Windows programs as built in $win/"
@@ -66,7 +66,7 @@ if [[ $windows -eq 1 ]]; then
     trap 'rm -rf "$stage"' EXIT
     bundle=$stage/$name
     mkdir -p "$bundle/pdf" "$bundle/98ME_20011_2kXP_20024"
-    cp "$win/app/Quorvane.exe" "$win/installer/Ferrodin.exe" "$bundle/"
+    cp "$win/app/Quorvane.exe" "$win/station/QuorvaneStation.exe" "$win/installer/Ferrodin.exe" "$bundle/"
     for flash in "$win/tools/flash/quorvane-flash.exe" "$win/flash/quorvane-flash.exe"; do
         [[ -f "$flash" ]] && cp "$flash" "$bundle/"
     done

@@ -48,12 +48,12 @@ msiexec() { # /i|/x MSI: the installer's exit code
 
 echo "--- install $version"
 msiexec /i "$msi"
-for f in Quorvane.exe quorvane-flash.exe Ferrodin.exe LICENSE.txt pdf/help.pdf 98ME_20011_2kXP_20024/README.txt; do
+for f in Quorvane.exe QuorvaneStation.exe quorvane-flash.exe Ferrodin.exe LICENSE.txt pdf/help.pdf 98ME_20011_2kXP_20024/README.txt; do
     [[ -f "$installed/$f" ]] || fail "Program Files\\Quorvane\\$f is missing"
 done
 menu=""
 for m in "${menus[@]}"; do [[ -d "$m" ]] && menu=$m; done
-for entry in Quorvane Ferrodin "Quorvane guide"; do
+for entry in Quorvane "Quorvane Station" Ferrodin "Quorvane guide"; do
     [[ -n "$menu" && -f "$menu/$entry.lnk" ]] || fail "no Start-menu entry $entry"
 done
 echo "Start menu: ${menu#"$drive_c"/}: $(ls "$menu" 2>/dev/null | tr '\n' ' ')"
