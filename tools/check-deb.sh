@@ -4,8 +4,9 @@
 # pulls in its dependencies), checks where its files lie and that `man -k quorvane` lists the four
 # manual pages, starts the installed programs - quorvane-flash --help, quorvane-packsim --help,
 # Quorvane --version, QuorvaneStation --version and the window offscreen for a few seconds, as
-# root - checks that the window kept its settings in the user's folder, not in /usr/bin (a config.ini an earlier version left
-# there is copied once), purges the package and checks that the user's files are still there.
+# root - checks that the window kept its settings in the user's folder, not in /usr/bin (a
+# config.ini an earlier version left there is copied once), purges the package and checks that the
+# user's files are still there.
 # Exits non-zero when a step fails. Installs lintian and man-db when they are missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
