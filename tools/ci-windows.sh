@@ -4,7 +4,8 @@
 # the Windows Qt given (QUORVANE_WIN_QT_SDK, see tools/build-windows.sh) it also cross-builds the
 # updater into build-windows/, builds the Wine checks' serial shim (tests/wine/serialshim/) and runs
 # the updater's Wine checks: the window and its ports (tests/wine/wine-checks.sh), the downloads
-# (tests/wine/wine-downloads.sh) and the display scales (tests/wine/wine-dpi.sh), which leave the
+# (tests/wine/wine-downloads.sh), two packs flashed by QuorvaneStation.exe one after the other
+# (tests/wine/wine-station.sh) and the display scales (tests/wine/wine-dpi.sh), which leave the
 # pictures of the window in build-windows/pictures/. Exits non-zero when a build or a test fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -55,6 +56,10 @@ if [[ -n "${QUORVANE_WIN_QT_SDK:-}" ]]; then
     tests/wine/wine-downloads.sh build-windows build/tools/packsim/quorvane-packsim build-windows/serialshim ||
         status=$?
     echo "Downloads under Wine took $(($(date +%s) - downloads_start)) s"
+    station_start=$(date +%s)
+    tests/wine/wine-station.sh build-windows build/tools/packsim/quorvane-packsim build-windows/serialshim ||
+        status=$?
+    echo "QuorvaneStation under Wine took $(($(date +%s) - station_start)) s"
     dpi_start=$(date +%s)
     tests/wine/wine-dpi.sh build-windows build-windows/pictures || status=$?
     echo "Display scales under Wine took $(($(date +%s) - dpi_start)) s"
