@@ -69,7 +69,15 @@ StationWindow::StationWindow(QWidget *parent) : QMainWindow(parent), ui(std::mak
     showHistory();
 }
 
-StationWindow::~StationWindow() = default;
+StationWindow::~StationWindow()
+{
+    // A port that goes away with its download running ends it: nothing it says then reaches the
+    // window, whose members are already partly gone.
+    for (auto &port : m_ports) {
+        port->disconnect();
+    }
+    m_ports.clear();
+}
 
 void StationWindow::applyPreset(const StationPreset &preset)
 {
