@@ -215,7 +215,8 @@ void PortTile::refresh()
     m_reasonLabel->setText(reason);
     m_reasonLabel->setToolTip(m_row.failure);
     m_reasonLabel->setVisible(!reason.isEmpty());
-    m_presenceLabel->setVisible(m_hasResult);
+    // A stopped port no longer asks whether the pack is there.
+    m_presenceLabel->setVisible(m_hasResult && state != QLatin1String("stopped"));
     m_presenceLabel->setText(m_row.packPresent ? tr("Remove the pack") : tr("Pack removed"));
     m_countsLabel->setText(tr("Passed %1 · Failed %2").arg(m_passed).arg(m_failed));
 }

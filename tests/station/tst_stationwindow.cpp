@@ -57,12 +57,13 @@ private slots:
     void packPulled();
     void stop_data();
     void stop();
+    void verify();
     void languageAndFit();
 
 private:
     // A pack reporting version behind m_dir/name, unplugged; after `packs` images it stays.
     std::unique_ptr<Line> newLine(const QString &name, const char *version, int seed, int packs);
-    void startOn(const std::vector<std::unique_ptr<Line>> &lines);
+    void startOn(const std::vector<std::unique_ptr<Line>> &lines, const QString &expectVersion = QString());
     QWidget *tile(const QString &port) const;
     QString text(const char *label) const;
     QTableWidget *history() const;
@@ -117,7 +118,8 @@ std::unique_ptr<Line> TestStationWindow::newLine(const QString &name, const char
     return line;
 }
 
-void TestStationWindow::startOn(const std::vector<std::unique_ptr<Line>> &lines)
+// With expectVersion, the version is checked after the update.
+void TestStationWindow::startOn(const std::vector<std::unique_ptr<Line>> &lines, const QString &expectVersion)
 {
     m_window = std::make_unique<StationWindow>();
     m_window->show();
@@ -126,6 +128,8 @@ void TestStationWindow::startOn(const std::vector<std::unique_ptr<Line>> &lines)
     for (const auto &line : lines) {
         preset.ports << line->link;
     }
+    preset.verify = !expectVersion.isEmpty();
+    preset.expectVersion = expectVersion;
     m_window->applyPreset(preset);
     QTest::mouseClick(m_window->findChild<QPushButton *>(QStringLiteral("btnStart")), Qt::LeftButton);
     QVERIFY(m_window->running());
@@ -326,6 +330,36 @@ void TestStationWindow::stop()
     QTRY_VERIFY(!m_window->running());
     QVERIFY(m_window->findChild<QPushButton *>(QStringLiteral("btnStart"))->isEnabled());
     QCOMPARE(history()->item(0, 4)->text(), outcome);
+}
+
+// The version checked after the update: the tile shows it checking, then the version now running.
+void TestStationWindow::verify()
+{
+    const QString after = QStringLiteral("BMS_V2.1.07_2027");
+    std::vector<std::unique_ptr<Line>> lines;
+    lines.push_back(newLine(QStringLiteral("ttyPACK1"), kVersionA, 1, 1));
+    QVERIFY(lines[0]);
+    PackSimulator *pack = lines[0]->pack.get();
+    pack->setVersionAfterImage(after);
+    startOn(lines, after);
+    QStringList seen; // the tile's states when the pack is asked its version after its image
+    connect(pack, &PackSimulator::commandReceived, this, [&](Kind kind) {
+        if (kind == Kind::Version && lines[0]->exact == 1) {
+            seen << tile(lines[0]->link)->property("state").toString();
+        }
+    });
+    QVERIFY(pack->plugIn());
+    QWidget *t = tile(lines[0]->link);
+    QTRY_COMPARE_WITH_TIMEOUT(t->property("outcome").toString(), QStringLiteral("verified"), kFlashTimeoutMs);
+    QCOMPARE(t->property("state").toString(), QStringLiteral("passed"));
+    QVERIFY2(seen.contains(QStringLiteral("verifying")), qPrintable(seen.join('|')));
+    QCOMPARE(lines[0]->exact, 1);
+    bool shown = false;
+    for (QLabel *label : t->findChildren<QLabel *>()) {
+        shown = shown || label->text() == QStringLiteral("Now running: %1").arg(after);
+    }
+    QVERIFY(shown);
+    QCOMPARE(text("lblPassed"), QStringLiteral("Passed: 1"));
 }
 
 // Chinese at once, Qt's own dialogs too, remembered for the next start; no caption cut short.
