@@ -63,7 +63,8 @@ void TestStationPort::checkAfterTheUpdate()
             [&] { sawVerifying = sawVerifying || port.row().phase == Download::StationPhase::Verifying; });
     port.start();
     QTRY_COMPARE_WITH_TIMEOUT(results.size(), 1, 20000);
-    QVERIFY2(sawVerifying, qPrintable(results.first().record.outcome + QLatin1Char(' ') + results.first().failure));
+    QVERIFY2(sawVerifying,
+             qPrintable(results.first().record.outcome + QLatin1Char(' ') + results.first().failure));
     QCOMPARE(results.first().record.outcome, outcome);
     QCOMPARE(results.first().exitCode, code);
     QCOMPARE(results.first().record.versionAfter, QStringLiteral("BMS_V3.0.00_2027"));
