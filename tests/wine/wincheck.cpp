@@ -10,6 +10,8 @@
 //   quorvane_wincheck presence <port> yes|no    whether the lost-port check finds <port> present
 //   quorvane_wincheck dpi <dpi> [<picture>]      the window at the screen's scale (windpi.cpp), and
 //                                               <picture>-en.png, <picture>-zh.png
+//   quorvane_wincheck station-dpi <dpi> [<picture>]
+//                                               the same of QuorvaneStation's window
 //   quorvane_wincheck drive <port> <file> <language> <seconds>
 //                                               open, Get Version, Load File <file>, Start in the
 //                                               window, language 0 English, 1 Chinese (windrive.cpp)
@@ -332,6 +334,9 @@ int main(int argc, char *argv[])
     }
     if (mode == QLatin1String("dpi") && (args.size() == 3 || args.size() == 4)) {
         return checkDpi(args.at(2).toInt(), args.value(3));
+    }
+    if (mode == QLatin1String("station-dpi") && (args.size() == 3 || args.size() == 4)) {
+        return checkDpi(args.at(2).toInt(), args.value(3), true);
     }
     if (mode == QLatin1String("drive") && args.size() == 6) {
         return drive(args.at(2), args.at(3), args.at(4).toInt(), args.at(5).toInt());

@@ -34,9 +34,10 @@ void type(HWND hwnd, const QString &text);
 
 // Each widget of the window's form that the user sees: label, button, list, line or group.
 // Passes when every one is at least as large as its size hint (a list or a group: its minimum).
-void checkNotClipped(MainWindow &window, const QString &language);
+void checkNotClipped(QWidget &window, const QString &language);
 
-int checkDpi(int dpi, const QString &picture);
+// Quorvane's window, or with station QuorvaneStation's, at the screen's scale of dpi.
+int checkDpi(int dpi, const QString &picture, bool station = false);
 int drive(const QString &port, const QString &file, int language, int seconds);
 
 } // namespace WinCheck

@@ -1,5 +1,7 @@
 // The window at the display scale Windows is set to (Wine's LogPixels): it grows with the scale,
-// and no caption, button or list is cut, in English and in Chinese.
+// and no caption, button or list is cut, in English and in Chinese. Quorvane's window, or
+// QuorvaneStation's.
+#include "stationwindow.h"
 #include "wincheck.h"
 
 #include <QAbstractButton>
@@ -11,6 +13,7 @@
 #include <QWindow>
 
 #include <cstdio>
+#include <memory>
 
 namespace WinCheck {
 
@@ -22,8 +25,10 @@ void checkOne(QWidget *w, const QString &language)
     if (label && label->text().isEmpty()) {
         return; // the status lamp: a picture of a fixed size, no caption
     }
-    // A list scrolls, and a group's contents are checked one by one: for them the least they need.
-    const bool shrinks = qobject_cast<QListWidget *>(w) || qobject_cast<QGroupBox *>(w);
+    // A list scrolls, a group's contents are checked one by one, and a label that wraps its lines
+    // takes the width it is given: for them the least they need.
+    const bool shrinks =
+        qobject_cast<QListWidget *>(w) || qobject_cast<QGroupBox *>(w) || (label && label->wordWrap());
     const QSize needed = shrinks ? w->minimumSizeHint() : w->sizeHint();
     const bool ok = w->width() >= needed.width() && w->height() >= needed.height();
     check(ok, QStringLiteral("%1 %2: %3x%4, needs %5x%6")
@@ -36,7 +41,7 @@ void checkOne(QWidget *w, const QString &language)
 
 } // namespace
 
-void checkNotClipped(MainWindow &window, const QString &language)
+void checkNotClipped(QWidget &window, const QString &language)
 {
     const QList<QWidget *> widgets = window.findChildren<QWidget *>();
     for (QWidget *w : widgets) {
@@ -51,9 +56,15 @@ void checkNotClipped(MainWindow &window, const QString &language)
     }
 }
 
-int checkDpi(int dpi, const QString &picture)
+int checkDpi(int dpi, const QString &picture, bool station)
 {
-    MainWindow window;
+    std::unique_ptr<QMainWindow> shown;
+    if (station) {
+        shown = std::make_unique<Station::StationWindow>();
+    } else {
+        shown = std::make_unique<MainWindow>();
+    }
+    QMainWindow &window = *shown;
     window.show();
     spin(5000, [&] { return window.windowHandle() && window.windowHandle()->isExposed(); });
     spin(500, [] { return false; }); // the first layout and paint
@@ -79,7 +90,7 @@ int checkDpi(int dpi, const QString &picture)
         check(window.grab().save(picture + QStringLiteral("-en.png"), "PNG"),
               picture + QStringLiteral("-en.png"));
     }
-    auto *language = qobject_cast<QComboBox *>(control(window, "cbxLanguage"));
+    auto *language = window.findChild<QComboBox *>(QStringLiteral("cbxLanguage"));
     if (language) {
         language->setCurrentIndex(1);
         spin(500, [] { return false; }); // the new captions laid out and painted

@@ -2,8 +2,9 @@
 # The window at Windows' display scales under Wine (its LogPixels setting): 96, 120, 144 and 192 dpi,
 # 100 to 200 %. At each, the check program's window (the one Quorvane.exe shows) must be scaled by
 # dpi/96 and cover that many more pixels on the screen, and no label, button, list or field may be
-# smaller than its size hint, in English and in Chinese (tests/wine/windpi.cpp). The pictures of 100 %
-# and 150 % are left in <picture-dir> (windows-100-en.png, windows-150-zh.png, ...).
+# smaller than its size hint, in English and in Chinese (tests/wine/windpi.cpp); the same of
+# QuorvaneStation's window. The pictures of 100 % and 150 % are left in <picture-dir>
+# (windows-100-en.png, windows-150-zh.png, station-150-zh.png, ...).
 #   tests/wine/wine-dpi.sh <windows-build-dir> <picture-dir>
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -20,12 +21,16 @@ for dpi in 96 120 144 192; do
     percent=$((dpi * 100 / 96))
     echo "--- $dpi dpi ($percent %)"
     wine reg add "$setting" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
-    picture=""
-    [[ $dpi == 96 || $dpi == 144 ]] && picture=$(winpath "$pictures/windows-$percent")
-    (cd "$work" && timeout 120 wine quorvane_wincheck.exe dpi "$dpi" $picture) >"$work/out.txt" 2>&1 ||
-        fail "$dpi dpi"
-    tr -d '\r' <"$work/out.txt" | grep -v '^ok: ' || true
-    echo "$(grep -c '^ok: ' "$work/out.txt") checks passed"
+    for window in windows station; do
+        picture=""
+        [[ $dpi == 96 || $dpi == 144 ]] && picture=$(winpath "$pictures/$window-$percent")
+        mode=dpi
+        [[ $window == station ]] && mode=station-dpi
+        (cd "$work" && timeout 120 wine quorvane_wincheck.exe $mode "$dpi" $picture) >"$work/out.txt" 2>&1 ||
+            fail "$window, $dpi dpi"
+        tr -d '\r' <"$work/out.txt" | grep -v '^ok: ' || true
+        echo "$window: $(grep -c '^ok: ' "$work/out.txt") checks passed"
+    done
 done
 echo "Display scaling under Wine: $failures failure(s)"
 [[ $failures -eq 0 ]]
