@@ -43,19 +43,7 @@ void StationWindow::onPackDone(Download::StationPort *port, const Download::Port
         result.record.versionAfter.isEmpty() ? port->row().versionAfter : result.record.versionAfter;
     if (result.outcome == Download::Outcome::NotFlashed) {
         ++m_notFlashed;
-        shown.candidates =
-            Download::chooseFirmware(m_settings.firmwareDir, Download::firmwareFiles(m_settings.firmwareDir),
-                                     shown.version)
-                .candidates.size();
-        // The port records only the downloads it ran: a pack left unflashed goes into the record
-        // here, so the history shows it too.
-        Download::Record record = result.record;
-        record.versionSource = Download::VersionSource::Pack;
-        QString error;
-        if (!m_settings.recordFile.isEmpty() &&
-            !Download::appendRecord(m_settings.recordFile, record, &error)) {
-            statusBar()->showMessage(tr("Record not written: %1").arg(error));
-        }
+        shown.candidates = result.candidates.size();
     } else if (Download::passed(result.outcome)) {
         ++m_passed;
     } else {

@@ -6,6 +6,7 @@
 #include "downloadrecord.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace Download {
 
@@ -83,6 +84,7 @@ struct PortResult
     int exitCode = kExitConfirmed;
     QString failure; // why it ended, in a line (verified: what the pack now reports); empty: confirmed
     bool unverified = false;
+    QStringList candidates; // not_flashed: the firmware files that matched the version (none, or several)
 };
 
 } // namespace Download

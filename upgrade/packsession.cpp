@@ -65,16 +65,22 @@ StartCheck checkFolder(const QString &dir, FirmwareStore *store, const QString &
     const FirmwareChoice choice = chooseFirmware(dir, firmwareFiles(dir), version);
     const QString problem = choiceProblem(choice, version);
     if (!problem.isEmpty()) {
-        return refused(Outcome::NotFlashed, problem);
+        StartCheck check = refused(Outcome::NotFlashed, problem);
+        check.candidates = choice.candidates;
+        return check;
     }
     StartCheck check;
     check.path = choice.path;
+    check.candidates = choice.candidates;
     switch (store->take(choice.path, &check.image, &check.failure, &check.waitMs)) {
     case FirmwareStore::State::Settling:
         check.verdict = StartCheck::Verdict::Wait;
         return check;
-    case FirmwareStore::State::Refused:
-        return refused(Outcome::NotFlashed, check.failure, choice.path);
+    case FirmwareStore::State::Refused: {
+        StartCheck refusal = refused(Outcome::NotFlashed, check.failure, choice.path);
+        refusal.candidates = choice.candidates;
+        return refusal;
+    }
     case FirmwareStore::State::Ready:
         break;
     }
@@ -202,6 +208,12 @@ void PackSession::checkVersionAfter(const QString &version)
     end(Outcome::Verified, QStringLiteral("the pack now reports \"%1\"").arg(printableVersion(version)));
 }
 
+void PackSession::refuse(const StartCheck &check)
+{
+    m_result.candidates = check.candidates;
+    end(check.outcome, check.failure, check.path);
+}
+
 void PackSession::interrupt()
 {
     if (hasEnded()) {
@@ -244,8 +256,10 @@ void PackSession::end(Outcome outcome, const QString &failure, const QString &fi
     m_result.failure = failure;
     m_result.unverified = m_unverified;
     m_stage = Stage::Ended;
+    // A download's record, and the station's pack that got no firmware: the line's history holds both.
+    const bool recorded = m_downloaded || outcome == Outcome::NotFlashed;
     QString error;
-    if (m_downloaded && !m_settings.recordFile.isEmpty() && !appendRecord(m_settings.recordFile, r, &error)) {
+    if (recorded && !m_settings.recordFile.isEmpty() && !appendRecord(m_settings.recordFile, r, &error)) {
         m_recordError = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_settings.recordFile), error);
         qCWarning(lcUpgrade) << "download record not written:" << m_recordError;
     }

@@ -48,6 +48,7 @@ struct StartCheck
     QString failure;
     bool unverified = false; // no usable version, and the flasher was told to go on without one
     QString path;
+    QStringList candidates; // the station's: every file that matched the version
     FirmwareImage::Image image;
     int waitMs = 0;
 };
@@ -94,6 +95,8 @@ public:
     // Ends the pack now, without (or after) a download: the outcome and why; file: the image it
     // was meant to take, where no download names it.
     void end(Outcome outcome, const QString &failure, const QString &file = QString());
+    // Ends the pack as a check refused it (its outcome, why, the file and the candidates).
+    void refuse(const StartCheck &check);
     // Ctrl-C, Stop: a running download or its check ends as interrupted.
     void interrupt();
 

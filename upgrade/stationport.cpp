@@ -165,7 +165,7 @@ void StationPort::carryOut(const StationLoop::Action &action)
         m_session.interrupt();
         break;
     case Loop::ReportNotFlashed:
-        m_session.end(Outcome::NotFlashed, action.text, m_check.path);
+        m_session.refuse(m_check); // action.text is m_check.failure
         break;
     case Loop::ForgetResult:
         m_hasResult = false;
