@@ -2,6 +2,8 @@
 // and no caption, button or list is cut, in English and in Chinese.
 #include "wincheck.h"
 
+#include "eventwait.h"
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QGroupBox>
@@ -55,8 +57,8 @@ int checkDpi(int dpi, const QString &picture)
 {
     MainWindow window;
     window.show();
-    spin(5000, [&] { return window.windowHandle() && window.windowHandle()->isExposed(); });
-    spin(500, [] { return false; }); // the first layout and paint
+    EventWait::until([&] { return window.windowHandle() && window.windowHandle()->isExposed(); }, 5000);
+    EventWait::until([] { return false; }, 500); // the first layout and paint
     const qreal scale = dpi / 96.0;
     const qreal ratio = window.devicePixelRatioF();
     RECT client{};
@@ -82,7 +84,7 @@ int checkDpi(int dpi, const QString &picture)
     auto *language = qobject_cast<QComboBox *>(control(window, "cbxLanguage"));
     if (language) {
         language->setCurrentIndex(1);
-        spin(500, [] { return false; }); // the new captions laid out and painted
+        EventWait::until([] { return false; }, 500); // the new captions laid out and painted
         checkNotClipped(window, QStringLiteral("Chinese"));
         if (!picture.isEmpty()) {
             check(window.grab().save(picture + QStringLiteral("-zh.png"), "PNG"),
