@@ -7,8 +7,13 @@
 #              folder (CI's) finds what a developer's build left in the cache, and the reverse
 #   hash_dir   off: neither is the build folder's own path hashed (the debug information then names
 #              the folder of the build that filled the cache; no shipped program carries it)
-# No sloppiness is set: no target uses precompiled headers.
+#   sloppiness pch_defines,time_macros,include_file_mtime,include_file_ctime: what ccache needs to
+#              cache a compile that uses a precompiled header (-DQUORVANE_PCH=ON,
+#              cmake/QuorvanePch.cmake, where gcc also gets -fpch-preprocess; off by default under
+#              ccache). The header is made in the same build just before its users, so its times say
+#              nothing; its contents are still hashed. No source uses __DATE__ or __TIME__
 _ccache_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$_ccache_root}
 export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
+export CCACHE_SLOPPINESS=${CCACHE_SLOPPINESS:-pch_defines,time_macros,include_file_mtime,include_file_ctime}
 unset _ccache_root

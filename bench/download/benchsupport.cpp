@@ -10,11 +10,6 @@
 
 using PackSim::Kind;
 
-bool runUntil(const std::function<bool()> &done, int timeoutMs)
-{
-    return EventWait::until(done, timeoutMs);
-}
-
 SimThread::SimThread()
 {
     m_clock.start();
@@ -87,7 +82,7 @@ PackSimProcess::~PackSimProcess()
 {
     if (m_process.state() != QProcess::NotRunning) {
         m_process.kill();
-        runUntil([this] { return m_process.state() == QProcess::NotRunning; }, 2000);
+        EventWait::until([this] { return m_process.state() == QProcess::NotRunning; }, 2000);
     }
 }
 
@@ -104,8 +99,9 @@ bool PackSimProcess::start(const QStringList &arguments, int timeoutMs)
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(program, arguments);
-    if (!runUntil([this] { return m_process.canReadLine() || m_process.state() == QProcess::NotRunning; },
-                  timeoutMs) ||
+    if (!EventWait::until(
+            [this] { return m_process.canReadLine() || m_process.state() == QProcess::NotRunning; },
+            timeoutMs) ||
         !m_process.canReadLine()) {
         m_error =
             QStringLiteral("%1 did not print the path it serves (%2)").arg(program, m_process.errorString());
@@ -118,7 +114,8 @@ bool PackSimProcess::start(const QStringList &arguments, int timeoutMs)
 bool PackSimProcess::stop(int timeoutMs)
 {
     m_process.terminate();
-    const bool ended = runUntil([this] { return m_process.state() == QProcess::NotRunning; }, timeoutMs);
+    const bool ended =
+        EventWait::until([this] { return m_process.state() == QProcess::NotRunning; }, timeoutMs);
     m_summary = QString::fromLocal8Bit(m_process.readAllStandardOutput()).trimmed();
     return ended && m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
 }

@@ -1,6 +1,6 @@
-// What the download benchmarks drive the window with: an event-loop wait, the pack simulator on a
-// thread of its own (for the turnaround, timed on the same clock as the window's process), and the
-// quorvane-packsim program as a process of its own (for the line figures).
+// What the download benchmarks drive the window with, besides the tests' EventWait::until: the pack
+// simulator on a thread of its own (for the turnaround, timed on the same clock as the window's
+// process), and the quorvane-packsim program as a process of its own (for the line figures).
 #pragma once
 
 #include <QByteArray>
@@ -13,11 +13,7 @@
 #include <QThread>
 
 #include <atomic>
-#include <functional>
 #include <vector>
-
-// Runs the event loop until done() holds or timeoutMs passed; returns done().
-bool runUntil(const std::function<bool()> &done, int timeoutMs);
 
 // A PackSim::PackSimulator on a pseudo-terminal, living and answering on its own thread, so the
 // window's work in the main thread never holds up its reads or its answers.

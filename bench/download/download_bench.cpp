@@ -12,8 +12,9 @@
 //                                           the commands; the replies' line time is shown beside it
 //   download_bench load FILE                loading FILE through the real dialog (time only; run it
 //                                           under /usr/bin/time -v for the peak memory)
-#include "mainwindow.h"
 #include "benchsupport.h"
+#include "eventwait.h"
+#include "mainwindow.h"
 #include "mainwindowtestaccess.h"
 #include "modalanswerer.h"
 #include "packsimulator.h"
@@ -67,7 +68,7 @@ struct Rig
         QSerialPort *port = MainWindowTestAccess::port(window);
         QObject::connect(port, &QSerialPort::readyRead, port, [&sinceByte] { sinceByte.restart(); });
         const QString expected = QString::fromLatin1(PackSim::PackSimulator::kDefaultVersionText);
-        const bool ok = runUntil(
+        const bool ok = EventWait::until(
             [&] {
                 return MainWindowTestAccess::version(window) == expected && sinceByte.elapsed() > kQuietMs;
             },
@@ -109,7 +110,7 @@ struct Rig
         QElapsedTimer clock;
         clock.start();
         click(window, "btnStart");
-        if (!runUntil([&] { return completions == 1; }, timeoutMs)) {
+        if (!EventWait::until([&] { return completions == 1; }, timeoutMs)) {
             std::fprintf(stderr, "the download did not complete\n");
             return -1;
         }
@@ -137,7 +138,7 @@ int turnaround(int packets)
         return 1;
     sim.takeSamples();
     const double wallS = rig.downloadOnce(600000);
-    if (wallS < 0 || !runUntil([&] { return sim.imagesCompleted() == 1; }, 5000) ||
+    if (wallS < 0 || !EventWait::until([&] { return sim.imagesCompleted() == 1; }, 5000) ||
         sim.image() != PackSim::expectedImage(rig.fileBytes) || sim.violations() != 0) {
         std::fprintf(stderr, "download failed, image differs or violations (%d)\n", sim.violations());
         return 1;

@@ -68,11 +68,6 @@ int failures()
     return g_failures;
 }
 
-bool spin(int ms, const std::function<bool()> &done)
-{
-    return EventWait::until(done, ms);
-}
-
 QWidget *control(MainWindow &window, const char *name)
 {
     return window.findChild<QWidget *>(QLatin1String(name));
@@ -191,7 +186,7 @@ QMap<QString, QString> captions(MainWindow &window)
 
 void save(MainWindow &window, const QString &path)
 {
-    spin(500, [] { return false; }); // let the language switch paint
+    EventWait::until([] { return false; }, 500); // let the language switch paint
     check(window.grab().save(path, "PNG"), QStringLiteral("picture saved to %1").arg(path));
 }
 
@@ -199,8 +194,9 @@ int checkWindow(const QString &enPicture, const QString &zhPicture)
 {
     MainWindow window;
     window.show();
-    spin(5000,
-         [&] { return window.isVisible() && window.windowHandle() && window.windowHandle()->isExposed(); });
+    EventWait::until(
+        [&] { return window.isVisible() && window.windowHandle() && window.windowHandle()->isExposed(); },
+        5000);
     check(window.isVisible(), QStringLiteral("the window is shown"));
     check(window.windowTitle() == QLatin1String("BMS"),
           QStringLiteral("title '%1'").arg(window.windowTitle()));
@@ -251,7 +247,7 @@ int checkOpen(const QString &port, int seconds)
         return 1;
     }
     open->click();
-    spin(seconds * 1000, [&] { return !version->text().isEmpty(); });
+    EventWait::until([&] { return !version->text().isEmpty(); }, seconds * 1000);
     check(open->text() == QLatin1String("Close Serial"),
           QStringLiteral("%1 opened ('%2')").arg(port, open->text()));
     std::printf("version shown: '%s'\n", version->text().toUtf8().constData());
@@ -276,7 +272,7 @@ int clickOther(const char *name, int language, int seconds)
     GetClientRect(other, &client);
     const qreal ratio = window.devicePixelRatioF();
     window.resize(qRound(client.right / ratio), qRound(client.bottom / ratio));
-    spin(1000, [] { return false; });
+    EventWait::until([] { return false; }, 1000);
     QWidget *target = control(window, name);
     check(target != nullptr, QStringLiteral("the window has a control %1").arg(QLatin1String(name)));
     if (!target) {
@@ -297,7 +293,7 @@ int chooseFile(const QString &path, int seconds)
     }
     wchar_t title[64] = {};
     GetWindowTextW(dialog, title, 64);
-    spin(500, [] { return false; }); // the dialog's fields in place
+    EventWait::until([] { return false; }, 500); // the dialog's fields in place
     type(dialog, QDir::toNativeSeparators(path));
     QElapsedTimer clock;
     clock.start();

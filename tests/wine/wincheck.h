@@ -1,13 +1,12 @@
 // The helpers the Wine check program's parts share (wincheck.cpp, windpi.cpp, windrive.cpp): a
-// printed check, a wait on the event loop, the window's controls by name, and input posted to a
-// window as Windows delivers the mouse's and the keyboard's.
+// printed check, the window's controls by name, and input posted to a window as Windows delivers the
+// mouse's and the keyboard's. They wait on the event loop with the tests' EventWait::until
+// (tests/common/eventwait.h).
 #pragma once
 
 #include "mainwindow.h"
 
 #include <QString>
-
-#include <functional>
 
 #include <windows.h>
 
@@ -16,9 +15,6 @@ namespace WinCheck {
 // Prints "ok: what" or "FAIL: what" and counts the failures.
 void check(bool ok, const QString &what);
 int failures();
-
-// Runs the event loop for at most ms milliseconds, or until done() holds; returns done().
-bool spin(int ms, const std::function<bool()> &done);
 
 QWidget *control(MainWindow &window, const char *name);
 

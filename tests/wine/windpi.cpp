@@ -4,6 +4,8 @@
 #include "stationwindow.h"
 #include "wincheck.h"
 
+#include "eventwait.h"
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QGroupBox>
@@ -66,8 +68,8 @@ int checkDpi(int dpi, const QString &picture, bool station)
     }
     QMainWindow &window = *shown;
     window.show();
-    spin(5000, [&] { return window.windowHandle() && window.windowHandle()->isExposed(); });
-    spin(500, [] { return false; }); // the first layout and paint
+    EventWait::until([&] { return window.windowHandle() && window.windowHandle()->isExposed(); }, 5000);
+    EventWait::until([] { return false; }, 500); // the first layout and paint
     const qreal scale = dpi / 96.0;
     const qreal ratio = window.devicePixelRatioF();
     RECT client{};
@@ -93,7 +95,7 @@ int checkDpi(int dpi, const QString &picture, bool station)
     auto *language = window.findChild<QComboBox *>(QStringLiteral("cbxLanguage"));
     if (language) {
         language->setCurrentIndex(1);
-        spin(500, [] { return false; }); // the new captions laid out and painted
+        EventWait::until([] { return false; }, 500); // the new captions laid out and painted
         checkNotClipped(window, QStringLiteral("Chinese"));
         if (!picture.isEmpty()) {
             check(window.grab().save(picture + QStringLiteral("-zh.png"), "PNG"),

@@ -3,6 +3,8 @@
 // (one step at a time, its effects checked on the simulator's side by tests/wine/wine-checks.sh).
 #include "wincheck.h"
 
+#include "eventwait.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -87,7 +89,7 @@ int drive(const QString &port, const QString &file, int language, int seconds)
     if (auto *languages = qobject_cast<QComboBox *>(control(window, "cbxLanguage"))) {
         languages->setCurrentIndex(language);
     }
-    spin(5000, [&] { return window.windowHandle() && window.windowHandle()->isExposed(); });
+    EventWait::until([&] { return window.windowHandle() && window.windowHandle()->isExposed(); }, 5000);
     const HWND hwnd = reinterpret_cast<HWND>(window.winId());
     auto *open = qobject_cast<QPushButton *>(control(window, "btn_openConsole"));
     auto *version = qobject_cast<QLineEdit *>(control(window, "leVer"));
@@ -100,14 +102,14 @@ int drive(const QString &port, const QString &file, int language, int seconds)
     DialogAnswerer answerer(file);
 
     click(hwnd, open);
-    const bool opened = spin(10000, [&] { return open->text() == tr("Close Serial"); });
+    const bool opened = EventWait::until([&] { return open->text() == tr("Close Serial"); }, 10000);
     check(opened, QStringLiteral("%1 opened: '%2'").arg(port, open->text()));
     click(hwnd, control(window, "btnGetVer"));
-    const bool shown = spin(10000, [&] { return !version->text().isEmpty(); });
+    const bool shown = EventWait::until([&] { return !version->text().isEmpty(); }, 10000);
     check(shown, QStringLiteral("the version shown: '%1'").arg(version->text()));
     click(hwnd, control(window, "btnFileLoad"));
-    const bool loaded =
-        spin(20000, [&] { return !path->text().isEmpty() && !QApplication::activeModalWidget(); });
+    const bool loaded = EventWait::until(
+        [&] { return !path->text().isEmpty() && !QApplication::activeModalWidget(); }, 20000);
     check(loaded, QStringLiteral("the file loaded: '%1'").arg(path->text()));
     check(answerer.answered(), QStringLiteral("the file was typed into the file dialog"));
 
@@ -115,8 +117,8 @@ int drive(const QString &port, const QString &file, int language, int seconds)
     clock.start();
     click(hwnd, control(window, "btnStart"));
     const QString completed = tr(":  Update completed");
-    const bool done =
-        spin(seconds * 1000, [&] { return log->count() > 0 && log->item(0)->text().endsWith(completed); });
+    const bool done = EventWait::until(
+        [&] { return log->count() > 0 && log->item(0)->text().endsWith(completed); }, seconds * 1000);
     std::printf("download in the window: %.2f s\n", clock.elapsed() / 1000.0);
     check(done, QStringLiteral("the log's last line ends with '%1'").arg(completed));
     check(progress->maximum() > 0 && progress->value() == progress->maximum(),

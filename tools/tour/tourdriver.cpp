@@ -2,13 +2,12 @@
 
 #include "eventwait.h"
 #include "mainwindow.h"
+#include "modalanswerer.h"
 #include "packsimulator.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QComboBox>
-#include <QEventLoop>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -16,7 +15,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTextStream>
-#include <QTimer>
 
 namespace {
 
@@ -32,37 +30,6 @@ QTextStream &out()
 template <typename T> T *child(QWidget &window, const char *name)
 {
     return window.findChild<T *>(QString::fromLatin1(name));
-}
-
-// Types the path into the next file dialog and accepts it, as a user would. A message box that
-// shows up instead is reported and closed, so the tour never hangs on it.
-void answerFileDialog(const QString &path)
-{
-    auto *poll = new QTimer(qApp);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, path] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (modal == nullptr || !modal->isVisible()) {
-            return;
-        }
-        poll->stop();
-        poll->deleteLater();
-        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-            QTextStream(stderr) << "tour: unexpected message: " << box->text() << '\n';
-            box->accept();
-            return;
-        }
-        auto *dialog = qobject_cast<QFileDialog *>(modal);
-        if (dialog == nullptr) {
-            return;
-        }
-        if (auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))) {
-            edit->setText(path);
-        } else {
-            dialog->selectFile(path);
-        }
-        static_cast<QDialog *>(dialog)->accept(); // public in QDialog; runs the dialog's own checks
-    });
-    poll->start(50);
 }
 
 } // namespace
@@ -127,7 +94,15 @@ bool TourDriver::run(const QString &language)
     out() << "  version shown: " << version->text() << Qt::endl;
     shot(window, language, 2, QStringLiteral("version"));
 
-    answerFileDialog(imagePath);
+    // The file dialog gets the path typed and accepted, as a user would; a message box that shows
+    // up is reported and closed, so the tour never hangs on it.
+    ModalAnswerer answerer;
+    answerer.setBeforeAnswer([](QWidget *box) {
+        if (auto *message = qobject_cast<QMessageBox *>(box)) {
+            QTextStream(stderr) << "tour: unexpected message: " << message->text() << '\n';
+        }
+    });
+    answerer.chooseFile(imagePath);
     QTest::mouseClick(child<QPushButton>(window, "btnFileLoad"), Qt::LeftButton);
     auto *progress = child<QProgressBar>(window, "progressBar");
     if (log->count() != 1 || progress->maximum() != PackSim::packetCountFor(fileBytes.size())) {
