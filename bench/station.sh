@@ -5,8 +5,11 @@
 #   1. one port, three packs, one after the other (the baseline)
 #   2. four ports, three packs each; every port's last image compared with the file
 #   3. from "pack plugged in" to the first init command, over every replug of run 2 (goal <= 2.5 s)
-#   The four ports' twelve packs should take no more than 1.1 x the one port's three.
-# Usage: bench/station.sh [build-dir]   (default build/; about a minute)
+#   4. the same four ports' twelve packs through QuorvaneStation's window (offscreen, in
+#      bench/station/stationwindow_bench), and the longest its event loop went without turning
+#   The four ports' twelve packs should take no more than 1.1 x the one port's three, and the
+#   window no more than 1.05 x the flasher's station, its event loop never stopped for 50 ms.
+# Usage: bench/station.sh [build-dir]   (default build/; about a minute and a half)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # shellcheck source=bench/flashrig.sh
@@ -85,4 +88,19 @@ for name in sys.argv[2:]:
 waits.sort()
 print(f"{len(waits)} replugs: min {waits[0]:.0f} ms, median {statistics.median(waits):.0f} ms, "
       f"max {waits[-1]:.0f} ms (goal <= 2500 ms)")
+PY
+
+echo "== 4. four ports, three packs each, through the station window"
+bench_window="$builddir/bench/station/stationwindow_bench"
+if [[ ! -x "$bench_window" ]]; then
+    cmake --build "$builddir" -j2 --target stationwindow_bench >/dev/null
+fi
+read -r window gap < <(QT_QPA_PLATFORM=offscreen "$bench_window" "$work/fw" 12 "$work/a" "$work/b" "$work/c" "$work/d" \
+    2>"$work/window.err")
+for name in a b c d; do check_image "$name"; done
+python3 - "$four" "$window" "$gap" <<'PY'
+import sys
+four, window, gap = float(sys.argv[1]), float(sys.argv[2]), int(sys.argv[3])
+print(f"twelve packs on four ports in the window: {window:.2f} s; ratio to the flasher's station: "
+      f"{window / four:.3f} (goal <= 1.05); the event loop's longest pause {gap} ms (goal <= 50)")
 PY
