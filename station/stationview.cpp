@@ -3,6 +3,7 @@
 #include "dialogs.h"
 #include "firmwarechoice.h"
 #include "firmwarefolder.h"
+#include "outcometext.h"
 #include "porttile.h"
 #include "settings.h"
 #include "stationwindow.h"
@@ -114,6 +115,11 @@ void StationWindow::showHistory()
                                  QString::number(e.seconds, 'f', 1)};
         for (int column = kTimeColumn; column <= kSecondsColumn; ++column) {
             table->setItem(row, column, new QTableWidgetItem(texts[column]));
+        }
+        // The record's name stays in the cell; its line, in the window's language, is the tooltip.
+        Download::Outcome outcome = Download::Outcome::Confirmed;
+        if (Download::outcomeFromName(e.outcome, &outcome)) {
+            table->item(row, kOutcomeColumn)->setToolTip(outcomeLine(outcome));
         }
     }
     table->resizeColumnsToContents();

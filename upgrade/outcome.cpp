@@ -16,24 +16,32 @@ struct Row
     const char *text;
 };
 
-// Every outcome once, in the enum's order.
+// Every outcome once, in the enum's order. The texts are marked for the windows' translations
+// (context "Outcome"); the flasher prints them as they stand.
 constexpr Row kOutcomes[] = {
-    {Outcome::Confirmed, "confirmed", kExitConfirmed, "confirmed"},
-    {Outcome::Unconfirmed, "unconfirmed", kExitUnconfirmed, "the end was not confirmed"},
-    {Outcome::InitUnanswered, "init_unanswered", kExitInitUnanswered, "no answer to the start"},
-    {Outcome::Stalled, "stalled", kExitStalled, "no answer to a package"},
-    {Outcome::LinkLost, "link_lost", kExitLinkLost, "the port went away"},
-    {Outcome::Restarted, "restarted", kExitInterrupted, "started again"},
-    {Outcome::Interrupted, "interrupted", kExitInterrupted, "interrupted"},
-    {Outcome::Refused, "refused", kExitRefused, "the pack refused a package"},
-    {Outcome::VersionRead, "version", kExitConfirmed, "version read"},
-    {Outcome::OpenFailed, "open_failed", kExitCannotOpen, "the port cannot be opened"},
-    {Outcome::NoVersion, "no_version", kExitNoVersion, "no version reported"},
-    {Outcome::ImageRefused, "image_refused", kExitImageRefused, "the image does not fit the pack"},
-    {Outcome::NotFlashed, "not_flashed", kExitImageRefused, "no firmware for the version"},
-    {Outcome::Verified, "verified", kExitConfirmed, "verified"},
-    {Outcome::WrongVersion, "wrong_version", kExitWrongVersion, "another version after the update"},
-    {Outcome::NoVersionAfter, "no_version_after", kExitNoVersionAfter, "no version after the update"},
+    {Outcome::Confirmed, "confirmed", kExitConfirmed, QT_TRANSLATE_NOOP("Outcome", "confirmed")},
+    {Outcome::Unconfirmed, "unconfirmed", kExitUnconfirmed,
+     QT_TRANSLATE_NOOP("Outcome", "the end was not confirmed")},
+    {Outcome::InitUnanswered, "init_unanswered", kExitInitUnanswered,
+     QT_TRANSLATE_NOOP("Outcome", "no answer to the start")},
+    {Outcome::Stalled, "stalled", kExitStalled, QT_TRANSLATE_NOOP("Outcome", "no answer to a package")},
+    {Outcome::LinkLost, "link_lost", kExitLinkLost, QT_TRANSLATE_NOOP("Outcome", "the port went away")},
+    {Outcome::Restarted, "restarted", kExitInterrupted, QT_TRANSLATE_NOOP("Outcome", "started again")},
+    {Outcome::Interrupted, "interrupted", kExitInterrupted, QT_TRANSLATE_NOOP("Outcome", "interrupted")},
+    {Outcome::Refused, "refused", kExitRefused, QT_TRANSLATE_NOOP("Outcome", "the pack refused a package")},
+    {Outcome::VersionRead, "version", kExitConfirmed, QT_TRANSLATE_NOOP("Outcome", "version read")},
+    {Outcome::OpenFailed, "open_failed", kExitCannotOpen,
+     QT_TRANSLATE_NOOP("Outcome", "the port cannot be opened")},
+    {Outcome::NoVersion, "no_version", kExitNoVersion, QT_TRANSLATE_NOOP("Outcome", "no version reported")},
+    {Outcome::ImageRefused, "image_refused", kExitImageRefused,
+     QT_TRANSLATE_NOOP("Outcome", "the image does not fit the pack")},
+    {Outcome::NotFlashed, "not_flashed", kExitImageRefused,
+     QT_TRANSLATE_NOOP("Outcome", "no firmware for the version")},
+    {Outcome::Verified, "verified", kExitConfirmed, QT_TRANSLATE_NOOP("Outcome", "verified")},
+    {Outcome::WrongVersion, "wrong_version", kExitWrongVersion,
+     QT_TRANSLATE_NOOP("Outcome", "another version after the update")},
+    {Outcome::NoVersionAfter, "no_version_after", kExitNoVersionAfter,
+     QT_TRANSLATE_NOOP("Outcome", "no version after the update")},
 };
 static_assert(std::size(kOutcomes) == static_cast<size_t>(Outcome::NoVersionAfter) + 1,
               "every outcome has its row");
