@@ -1,13 +1,12 @@
 // Entry point: the application, the one window, the event loop.
 #include "highdpi.h"
 #include "mainwindow.h"
+#include "onlyprints.h"
 
 #include <QApplication>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QTextStream>
-
-#include <cstring>
 
 #ifndef QUORVANE_VERSION
 #define QUORVANE_VERSION "0"
@@ -36,25 +35,11 @@ struct Options
     }
 };
 
-// --help and --version only print; they must work without a display.
-bool onlyPrints(int argc, char *argv[])
-{
-    for (int i = 1; i < argc; ++i) {
-        const char *arg = argv[i];
-        for (const char *flag : {"-h", "--help", "-?", "--help-all", "-v", "--version"}) {
-            if (std::strcmp(arg, flag) == 0) {
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (onlyPrints(argc, argv)) {
+    if (CommandLine::onlyPrints(argc, argv)) {
         QCoreApplication core(argc, argv);
         Options options;
         options.parser.process(core); // prints the help and exits when asked for it

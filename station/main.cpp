@@ -2,14 +2,13 @@
 //   QuorvaneStation --firmware-dir DIR [--port DEV ...] [--baud RATE] [--verify]
 //                   [--expect-version TEXT] [--start]
 #include "highdpi.h"
+#include "onlyprints.h"
 #include "stationwindow.h"
 
 #include <QApplication>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QTextStream>
-
-#include <cstring>
 
 #ifndef QUORVANE_VERSION
 #define QUORVANE_VERSION "0"
@@ -48,24 +47,11 @@ struct Options
     }
 };
 
-// --help and --version only print; they must work without a display.
-bool onlyPrints(int argc, char *argv[])
-{
-    for (int i = 1; i < argc; ++i) {
-        for (const char *flag : {"-h", "--help", "-?", "--help-all", "-v", "--version"}) {
-            if (std::strcmp(argv[i], flag) == 0) {
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (onlyPrints(argc, argv)) {
+    if (CommandLine::onlyPrints(argc, argv)) {
         QCoreApplication core(argc, argv);
         Options options;
         options.parser.process(core); // prints the help and exits when asked for it
