@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
-#include <QTextStream>
 
 #ifndef QUORVANE_VERSION
 #define QUORVANE_VERSION "0"
@@ -39,13 +38,7 @@ struct Options
 
 int main(int argc, char *argv[])
 {
-    if (CommandLine::onlyPrints(argc, argv)) {
-        QCoreApplication core(argc, argv);
-        Options options;
-        options.parser.process(core); // prints the help and exits when asked for it
-        if (options.parser.isSet(options.version)) {
-            QTextStream(stdout) << "Quorvane " << QUORVANE_VERSION << '\n';
-        }
+    if (CommandLine::printedWithoutDisplay<Options>(argc, argv, "Quorvane")) {
         return 0;
     }
 

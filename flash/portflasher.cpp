@@ -24,7 +24,7 @@ Stage PortFlasher::stage() const
 {
     switch (m_session.stage()) {
     case Download::PackSession::Stage::Idle:
-        return m_opening ? Stage::Opening : m_session.isOpen() ? Stage::Version : Stage::Waiting;
+        return m_session.isOpen() ? Stage::Version : Stage::Waiting;
     case Download::PackSession::Stage::Download:
         return Stage::Download;
     case Download::PackSession::Stage::Verify:
@@ -40,8 +40,6 @@ QString PortFlasher::phaseName() const
     switch (stage()) {
     case Stage::Waiting:
         return QStringLiteral("waiting");
-    case Stage::Opening:
-        return QStringLiteral("opening");
     case Stage::Verify:
         return QStringLiteral("verify");
     case Stage::Version:
@@ -70,10 +68,7 @@ QString PortFlasher::phaseName() const
 void PortFlasher::start()
 {
     m_session.begin();
-    m_opening = true;
-    const bool opened = m_session.open();
-    m_opening = false;
-    if (!opened) {
+    if (!m_session.open()) {
         m_session.end(Download::Outcome::OpenFailed, m_session.openFailure(),
                       m_settings.readVersionOnly ? QString() : m_image->path);
         return;

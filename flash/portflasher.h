@@ -15,7 +15,6 @@ using Download::SharedImage;
 enum class Stage
 {
     Waiting,
-    Opening,
     Version, // waiting for the version reply
     Download,
     Verify, // --verify: asking the version after the update
@@ -67,7 +66,6 @@ private:
     PortSettings m_settings;
     const SharedImage *m_image;
     Download::PackSession m_session;
-    bool m_opening = false;
 };
 
 } // namespace Flash

@@ -8,7 +8,6 @@
 
 #include <QCoreApplication>
 #include <QJsonDocument>
-#include <QSerialPortInfo>
 
 #include <csignal>
 
@@ -79,13 +78,9 @@ void Station::discoverPorts()
     if (m_signalsSeen > 0) {
         return;
     }
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : ports) {
-        const QString location = info.systemLocation();
-        if (!m_devices.contains(PortIdentity::canonicalPath(location))) {
-            print(QStringLiteral("%1 joins the station\n").arg(location));
-            addPort(location);
-        }
+    for (const QString &port : PortIdentity::newPorts(m_devices)) {
+        print(QStringLiteral("%1 joins the station\n").arg(port));
+        addPort(port);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSerialPort>
+#include <QSerialPortInfo>
 
 #ifndef Q_OS_WIN
 #include <cerrno>
@@ -44,6 +45,18 @@ QString canonicalPath(const QString &portName)
     }
 #endif
     return location;
+}
+
+QStringList newPorts(const QSet<QString> &canonicalPaths)
+{
+    QStringList ports;
+    const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : infos) {
+        if (!canonicalPaths.contains(canonicalPath(info.systemLocation()))) {
+            ports << info.systemLocation();
+        }
+    }
+    return ports;
 }
 
 bool findSameDevice(const QStringList &canonicalPaths, int *first, int *second)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QSerialPort>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -19,6 +20,9 @@ QString systemLocation(const QString &portName);
 // resolves to its systemLocation().
 QString canonicalPath(const QString &portName);
 
+// The system's serial ports (their systemLocation) whose devices are not among canonicalPaths: the
+// ports that have appeared since a station last looked.
+QStringList newPorts(const QSet<QString> &canonicalPaths);
 // Whether two entries of canonicalPaths are the same device: sets *first and *second (indices,
 // first < second) of the first such pair.
 bool findSameDevice(const QStringList &canonicalPaths, int *first, int *second);

@@ -51,13 +51,7 @@ struct Options
 
 int main(int argc, char *argv[])
 {
-    if (CommandLine::onlyPrints(argc, argv)) {
-        QCoreApplication core(argc, argv);
-        Options options;
-        options.parser.process(core); // prints the help and exits when asked for it
-        if (options.parser.isSet(options.version)) {
-            QTextStream(stdout) << "QuorvaneStation " << QUORVANE_VERSION << '\n';
-        }
+    if (CommandLine::printedWithoutDisplay<Options>(argc, argv, "QuorvaneStation")) {
         return 0;
     }
 

@@ -213,11 +213,8 @@ void StationWindow::onStart()
 // All ports: the system's serial ports, and those that appear later, join the station.
 void StationWindow::discoverPorts()
 {
-    const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : infos) {
-        if (!m_devices.contains(PortIdentity::canonicalPath(info.systemLocation()))) {
-            addPort(info.systemLocation());
-        }
+    for (const QString &port : PortIdentity::newPorts(m_devices)) {
+        addPort(port);
     }
 }
 

@@ -81,11 +81,9 @@ StationRow StationPort::row() const
     row.version = m_state.version;
     row.file = QDir::toNativeSeparators(m_check.path);
     row.packPresent = m_state.phase != StationPhase::Waiting && m_state.phase != StationPhase::Stopped;
-    if (m_hasResult) {
-        row.outcome = m_last.record.outcome;
-        row.failure = m_last.failure;
-        row.versionAfter = m_last.record.versionAfter;
-    }
+    row.outcome = m_last.record.outcome;
+    row.failure = m_last.failure;
+    row.versionAfter = m_last.record.versionAfter;
     return row;
 }
 
@@ -168,7 +166,7 @@ void StationPort::carryOut(const StationLoop::Action &action)
         m_session.refuse(m_check); // action.text is m_check.failure
         break;
     case Loop::ForgetResult:
-        m_hasResult = false;
+        m_last = PortResult();
         m_check = StartCheck();
         m_session.begin();
         break;
@@ -224,7 +222,6 @@ void StationPort::chooseFirmware()
 void StationPort::onEnded(const PortResult &result)
 {
     m_last = result;
-    m_hasResult = true;
     if (!m_session.recordError().isEmpty()) {
         emit notice(QStringLiteral("%1: record not written: %2").arg(m_port, m_session.recordError()));
     }

@@ -100,8 +100,7 @@ private:
     QTimer m_settleTimer;     // the pack's firmware file may have settled: look again
     StartCheck m_check;       // the firmware chosen for the pack
     QString m_openError;      // the last failure to open, said once
-    PortResult m_last;        // the last pack's result, until the next pack arrives
-    bool m_hasResult = false;
+    PortResult m_last;        // the last pack's result, until the next pack arrives (empty: none)
 };
 
 } // namespace Download
