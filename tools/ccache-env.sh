@@ -12,8 +12,13 @@
 #              cmake/QuorvanePch.cmake, where gcc also gets -fpch-preprocess; off by default under
 #              ccache). The header is made in the same build just before its users, so its times say
 #              nothing; its contents are still hashed. No source uses __DATE__ or __TIME__
+# and for rcc:
+#   QT_RCC_SOURCE_DATE_OVERRIDE  the time rcc writes for every embedded file instead of the file's
+#              own (a checkout's time, different in every clone, so each clone compiled its
+#              resources again). No code asks a resource for its time
 _ccache_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$_ccache_root}
 export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
 export CCACHE_SLOPPINESS=${CCACHE_SLOPPINESS:-pch_defines,time_macros,include_file_mtime,include_file_ctime}
+export QT_RCC_SOURCE_DATE_OVERRIDE=${QT_RCC_SOURCE_DATE_OVERRIDE:-1}
 unset _ccache_root

@@ -1,4 +1,5 @@
 #include "benchsupport.h"
+#include "tests/common/buildpaths.h"
 
 #include "eventwait.h"
 #include "packsimulator.h"
@@ -90,7 +91,7 @@ bool PackSimProcess::start(const QStringList &arguments, int timeoutMs)
 {
     // QUORVANE_PACKSIM names another build of the program (e.g. to compare simulator versions).
     const QString program = qEnvironmentVariableIsEmpty("QUORVANE_PACKSIM")
-                                ? QStringLiteral(QUORVANE_PACKSIM_PATH)
+                                ? QString::fromUtf8(quorvanePacksimExe)
                                 : qEnvironmentVariable("QUORVANE_PACKSIM");
     // Qt's own event dispatcher: its timers wake the simulator to the microsecond, where GLib's
     // round to whole milliseconds. The window in this process keeps the default dispatcher.

@@ -2,6 +2,8 @@
 // Chinese is never slanted, the example version is the one README and the pack simulator use, the
 // built PDF carries a real CJK face, and its first page is the contents, with a jump to every
 // heading of both parts (so Help opens on a page for either language).
+#include "tests/common/buildpaths.h"
+
 #include <QFile>
 #include <QMap>
 #include <QRegularExpression>
@@ -27,7 +29,8 @@ struct Guide
 
 Guide readGuide()
 {
-    const QString html = readText(QStringLiteral(QUORVANE_SOURCE_DIR "/docs/help/guide.html"));
+    const QString html =
+        readText(QString::fromUtf8(quorvaneSourceDir) + QStringLiteral("/docs/help/guide.html"));
     const int split = html.indexOf(QStringLiteral("<h1 id=\"zh\""));
     if (split < 0) {
         return {};
@@ -204,7 +207,7 @@ void TestHelpGuide::exampleVersion_data()
     QTest::addColumn<QString>("text");
     QTest::newRow("guide, English") << m_guide.english;
     QTest::newRow("guide, Chinese") << m_guide.chinese;
-    QTest::newRow("README") << readText(QStringLiteral(QUORVANE_SOURCE_DIR "/README.md"));
+    QTest::newRow("README") << readText(QString::fromUtf8(quorvaneSourceDir) + QStringLiteral("/README.md"));
 }
 
 void TestHelpGuide::exampleVersion()
@@ -223,7 +226,7 @@ void TestHelpGuide::exampleVersion()
 
 void TestHelpGuide::pdfHasCjkFace()
 {
-    QFile pdf(QStringLiteral(QUORVANE_BUILT_HELP_PDF));
+    QFile pdf(QString::fromUtf8(quorvaneBuiltHelpPdf));
     QVERIFY2(pdf.open(QIODevice::ReadOnly), qPrintable(pdf.fileName()));
     // Embedded fonts are named /FontName /ABCDEF+Family: the Chinese half needs a CJK one.
     QVERIFY(pdf.readAll().contains("+WenQuanYiMicroHei"));
@@ -231,7 +234,7 @@ void TestHelpGuide::pdfHasCjkFace()
 
 void TestHelpGuide::contentsPageLinksBothParts()
 {
-    QFile file(QStringLiteral(QUORVANE_BUILT_HELP_PDF));
+    QFile file(QString::fromUtf8(quorvaneBuiltHelpPdf));
     QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
     const PdfObjects pdf(file.readAll());
     const QByteArray catalog = pdf.object(pdf.root());

@@ -4,6 +4,7 @@
 #include "helpguide.h"
 #include "mainwindow.h"
 #include "modalanswerer.h"
+#include "tests/common/buildpaths.h"
 #include "windowlookup.h"
 
 #include <QComboBox>
@@ -181,7 +182,7 @@ void TestHelpPath::failureShowsWarning()
 void TestHelpPath::guideIsBuilt_data()
 {
     QTest::addColumn<QString>("path");
-    QTest::newRow("beside Quorvane") << QStringLiteral(QUORVANE_BUILT_HELP_PDF);
+    QTest::newRow("beside Quorvane") << QString::fromUtf8(quorvaneBuiltHelpPdf);
     QTest::newRow("beside this test") << helpPath();
 }
 

@@ -59,7 +59,7 @@ RunResult FlashRig::run(const QStringList &arguments, const QString &reportAt)
     }
     QProcess process;
     QSignalSpy finished(&process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished));
-    process.start(QStringLiteral(QUORVANE_FLASH_EXE),
+    process.start(QString::fromUtf8(quorvaneFlashExe),
                   QStringList{QStringLiteral("--json"), reportPath} + arguments);
     if (!finished.wait(kRunTimeoutMs)) {
         process.kill();

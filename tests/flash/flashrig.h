@@ -5,6 +5,7 @@
 
 #include "packsimulator.h"
 #include "testfirmware.h"
+#include "tests/common/buildpaths.h"
 
 #include <QJsonArray>
 #include <QObject>

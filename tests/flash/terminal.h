@@ -2,6 +2,8 @@
 // program gets as its standard output and error, and whose screen text the test reads.
 #pragma once
 
+#include "tests/common/buildpaths.h"
+
 #include <QObject>
 #include <QSocketNotifier>
 #include <QString>

@@ -194,7 +194,7 @@ void TestFlash::signalStopsEveryPort()
     const QString reportPath = m_dir->filePath(QStringLiteral("report.json"));
     QProcess process;
     QSignalSpy finished(&process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished));
-    process.start(QStringLiteral(QUORVANE_FLASH_EXE),
+    process.start(QString::fromUtf8(quorvaneFlashExe),
                   {QStringLiteral("--json"), reportPath, QStringLiteral("--port"), a->slavePath(),
                    QStringLiteral("--port"), b->slavePath(), image});
     QTRY_VERIFY_WITH_TIMEOUT(a->commandCount(Kind::Data) >= 1 && b->commandCount(Kind::Data) >= 1, 10000);
@@ -232,7 +232,7 @@ void TestFlash::closedOutputDoesNotStopTheDownload()
     QSignalSpy finished(&process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished));
     process.start(QStringLiteral("bash"),
                   {QStringLiteral("-c"), QStringLiteral("\"$0\" \"$@\" | head -1; exit ${PIPESTATUS[0]}"),
-                   QStringLiteral(QUORVANE_FLASH_EXE), QStringLiteral("--json"), reportPath,
+                   QString::fromUtf8(quorvaneFlashExe), QStringLiteral("--json"), reportPath,
                    QStringLiteral("--port"), pack->slavePath(), image});
     QVERIFY(finished.wait(kRunTimeoutMs));
     QCOMPARE(process.exitCode(), 0); // not 141, death by SIGPIPE
@@ -277,8 +277,8 @@ void TestFlash::reportOnStdoutAlone()
     QVERIFY(pack);
     const QString image = writeImage(QString::fromLatin1(PackSimulator::kDefaultVersionText), 32768, 3);
     QProcess process;
-    process.start(QStringLiteral(QUORVANE_FLASH_EXE), {QStringLiteral("--json"), QStringLiteral("-"),
-                                                       QStringLiteral("--port"), pack->slavePath(), image});
+    process.start(QString::fromUtf8(quorvaneFlashExe), {QStringLiteral("--json"), QStringLiteral("-"),
+                                                        QStringLiteral("--port"), pack->slavePath(), image});
     QSignalSpy finished(&process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished));
     QVERIFY(finished.wait(kRunTimeoutMs));
     QCOMPARE(process.exitCode(), 0);

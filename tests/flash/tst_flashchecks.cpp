@@ -112,7 +112,7 @@ void TestFlashChecks::reportOnStdoutLost()
     process.setStandardOutputFile(output); // opened here, before the program starts
     QSignalSpy finished(&process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished));
     // A missing image: refused at once, so the report is all the program writes to its output.
-    process.start(QStringLiteral(QUORVANE_FLASH_EXE),
+    process.start(QString::fromUtf8(quorvaneFlashExe),
                   {QStringLiteral("--json"), QStringLiteral("-"), QStringLiteral("--port"),
                    QStringLiteral("/dev/quorvane-none"), m_dir->filePath(QStringLiteral("none.bin"))});
     QVERIFY(finished.wait(kRunTimeoutMs));

@@ -130,7 +130,7 @@ void TestFlashMends::secondProgramIsRefused()
     const QString image = writeImage(QString::fromLatin1(PackSimulator::kDefaultVersionText), 32768, 9);
     QProcess first;
     QSignalSpy finished(&first, qOverload<int, QProcess::ExitStatus>(&QProcess::finished));
-    first.start(QStringLiteral(QUORVANE_FLASH_EXE), {QStringLiteral("--port"), pack.slavePath(), image});
+    first.start(QString::fromUtf8(quorvaneFlashExe), {QStringLiteral("--port"), pack.slavePath(), image});
     QTRY_VERIFY_WITH_TIMEOUT(pack.commandCount(Kind::Data) >= 1, 10000);
     const RunResult second = run({QStringLiteral("--port"), link, image});
     QCOMPARE(second.exitCode, 2);

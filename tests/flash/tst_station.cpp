@@ -141,7 +141,7 @@ bool TestStation::startStation(const std::vector<std::unique_ptr<Line>> &lines, 
         connect(m_station.get(), &QProcess::readyRead, this,
                 [this] { m_out += QString::fromUtf8(m_station->readAll()); });
     }
-    m_station->start(QStringLiteral(QUORVANE_FLASH_EXE), arguments + extra);
+    m_station->start(QString::fromUtf8(quorvaneFlashExe), arguments + extra);
     return m_station->waitForStarted() && waitForOutput(QStringLiteral("station: "));
 }
 

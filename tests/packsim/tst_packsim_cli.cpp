@@ -2,6 +2,7 @@
 // summary, what it logs (a line per command, the hex frames only when asked), and a clear refusal
 // of bad flags and devices.
 #include "codec.h"
+#include "tests/common/buildpaths.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -37,7 +38,7 @@ void TestPackSimCli::runAndExpect(const QStringList &arguments, int exitCode, co
                                   QByteArray *out)
 {
     QProcess sim;
-    sim.start(QStringLiteral(PACKSIM_EXE), arguments);
+    sim.start(QString::fromUtf8(quorvanePacksimExe), arguments);
     QVERIFY(sim.waitForFinished(5000));
     QCOMPARE(sim.exitCode(), exitCode);
     if (out)
@@ -76,7 +77,7 @@ void TestPackSimCli::servesAPtyAndStopsOnSigterm()
     const QString frameLog = dir.filePath(QStringLiteral("frames.log"));
     logArguments.replaceInStrings(QStringLiteral("FILE"), frameLog);
     QProcess sim;
-    sim.start(QStringLiteral(PACKSIM_EXE),
+    sim.start(QString::fromUtf8(quorvanePacksimExe),
               QStringList{QStringLiteral("--link"), link, QStringLiteral("--image-out"), image,
                           QStringLiteral("--version-text"), QStringLiteral("BMS_V9.9.99_X")} +
                   logArguments);
@@ -183,7 +184,7 @@ void TestPackSimCli::deviceThatCannotBeOpened()
 void TestPackSimCli::help()
 {
     QProcess sim;
-    sim.start(QStringLiteral(PACKSIM_EXE), {QStringLiteral("--help")});
+    sim.start(QString::fromUtf8(quorvanePacksimExe), {QStringLiteral("--help")});
     QVERIFY(sim.waitForFinished(5000));
     QCOMPARE(sim.exitCode(), 0);
     const QString text = QString::fromLocal8Bit(sim.readAllStandardOutput());
