@@ -2,7 +2,7 @@
 # and some widgets, so each used to parse the same few hundred thousand lines of Qt again: with
 # QUORVANE_PCH the tests share one precompiled header (built once per tree under Qt 5, once per test
 # folder under Qt 6: below), and the window library has its own. ccache keeps working
-# (tools/ccache-env.sh sets the sloppiness it needs; gcc gets -fpch-preprocess below).
+# (tools/build-env.sh sets the sloppiness it needs; gcc gets -fpch-preprocess below).
 #
 #   quorvane_test_pch(<target>)   the test's sources compile with the tests' header: the target links
 #                                 the Qt modules it was built with, so the QT_*_LIB macros that Qt

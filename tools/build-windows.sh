@@ -71,7 +71,7 @@ prefix=$(cd "$prefix" && pwd)
 echo "Windows Qt: $prefix"
 
 tools/install-deps.sh --windows
-source tools/ccache-env.sh
+source tools/build-env.sh
 
 # The native tools the cross build runs.
 cmake -S . -B build >/dev/null

@@ -11,7 +11,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-packages=(cmake make g++-mingw-w64-x86-64 wine64 wine xvfb xauth)
+packages=(cmake make ninja-build ccache g++-mingw-w64-x86-64 wine64 wine xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -30,7 +30,7 @@ fi
 # has none of them, and without the locale Wine cannot even name a file in Chinese.
 tools/ensure-locales.sh en_US.UTF-8 zh_CN.UTF-8 zh_TW.UTF-8 zh_HK.UTF-8
 
-source tools/ccache-env.sh
+source tools/build-env.sh
 start=$(date +%s)
 cmake -S installer -B build-win -DCMAKE_TOOLCHAIN_FILE="$root/installer/cmake/mingw-w64-x86_64.cmake" >/dev/null
 cmake --build build-win -j2

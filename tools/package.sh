@@ -107,7 +107,7 @@ if ! dpkg-query -W -f='${Status}' dpkg-dev 2>/dev/null | grep -q "install ok ins
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends dpkg-dev >/dev/null
 fi
 if [[ $reuse -eq 0 ]]; then
-    source tools/ccache-env.sh
+    source tools/build-env.sh
     cmake -S . -B build >/dev/null
     cmake --build build -j2
 else

@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 
 tools/install-deps.sh
-source tools/ccache-env.sh
+source tools/build-env.sh
 cmake -S . -B build >/dev/null
 cmake --build build -j2 --target Quorvane quorvane-packsim quorvane-tour
 

@@ -7,20 +7,21 @@
 #   tools/run-tests.sh --qt6        every target built against Qt 6, in build-qt6/, and the tests run
 # Arguments after the mode go to ctest, e.g. `tools/run-tests.sh -L download` or
 # `tools/run-tests.sh --qt6 -L 'codec|window'` (each test folder is a label: tests/CMakeLists.txt).
-# Builds compile through ccache (tools/ccache-env.sh). ctest runs four tests at once (most of them wait
-# on the line or a timer, not on a core), two under the sanitizers; QUORVANE_CTEST_JOBS overrides it.
+# Builds compile through ccache (tools/build-env.sh). ctest runs six tests at once (they wait on the
+# line or a timer, not on a core: the whole suite takes about 20 s of CPU), four under the sanitizers;
+# QUORVANE_CTEST_JOBS overrides it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 builddir=build
-jobs=4
+jobs=6
 deps=()
 cmake_args=()
 case "${1:-}" in
     --sanitize)
         builddir=build-asan
         cmake_args+=(-DQUORVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DQUORVANE_BUILD_EXTRAS=OFF)
-        jobs=2
+        jobs=4
         shift ;;
     --qt6)
         builddir=build-qt6
@@ -29,7 +30,7 @@ case "${1:-}" in
         shift ;;
 esac
 tools/install-deps.sh "${deps[@]}"
-source tools/ccache-env.sh
+source tools/build-env.sh
 
 cmake -S . -B "$builddir" "${cmake_args[@]}" >/dev/null
 cmake --build "$builddir" -j2

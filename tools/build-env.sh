@@ -1,6 +1,10 @@
 # shellcheck shell=bash
-# Sourced by the build scripts (tools/run-tests.sh, tools/build-windows.sh, ...): ccache's settings
-# for this project. Every build tree compiles through ccache when it is installed (CMakeLists.txt sets
+# Sourced by the build scripts (tools/run-tests.sh, tools/build-windows.sh, ...): the environment of
+# every build. A new build tree is made for Ninja when it is installed (tools/install-deps.sh
+# installs it; CMAKE_GENERATOR, which cmake reads for a new tree only, so a tree made for make stays
+# so): it starts only what changed and keeps both cores busy, where make walks each target's
+# makefiles, about 20 s of a build that otherwise finds all its objects in ccache. Then ccache's
+# settings for this project. Every build tree compiles through ccache when it is installed (CMakeLists.txt sets
 # CMAKE_CXX_COMPILER_LAUNCHER; tools/install-deps.sh installs it). Settings already in the
 # environment win.
 #   base_dir   the clone's root: paths inside it are hashed relative to it, so a clone in another
@@ -20,5 +24,8 @@ _ccache_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$_ccache_root}
 export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
 export CCACHE_SLOPPINESS=${CCACHE_SLOPPINESS:-pch_defines,time_macros,include_file_mtime,include_file_ctime}
+if [[ -z "${CMAKE_GENERATOR:-}" ]] && command -v ninja >/dev/null; then
+    export CMAKE_GENERATOR=Ninja
+fi
 export QT_RCC_SOURCE_DATE_OVERRIDE=${QT_RCC_SOURCE_DATE_OVERRIDE:-1}
 unset _ccache_root
