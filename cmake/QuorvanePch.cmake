@@ -1,8 +1,8 @@
 # Precompiled Qt headers. Nearly every test is one .cpp that includes <QtTest> (all of Qt Core with it)
 # and some widgets, so each used to parse the same few hundred thousand lines of Qt again: with
-# QUORVANE_PCH the tests share one precompiled header (built once per tree under Qt 5, once per test
-# folder under Qt 6: below), and the window library has its own. ccache keeps working
-# (tools/build-env.sh sets the sloppiness it needs; gcc gets -fpch-preprocess below).
+# QUORVANE_PCH the tests share one precompiled header, built once per tree, and the window library
+# has its own. ccache keeps working (tools/build-env.sh sets the sloppiness it needs; gcc gets
+# -fpch-preprocess below).
 #
 #   quorvane_test_pch(<target>)   the test's sources compile with the tests' header: the target links
 #                                 the Qt modules it was built with, so the QT_*_LIB macros that Qt
@@ -46,28 +46,14 @@ set(QUORVANE_TEST_PCH_HEADERS
     <QSignalSpy>
     <QStatusBar>)
 
-# Qt 5's Qt Test defines QT_TESTCASE_BUILDDIR as the tree's folder, the same for every test: one
-# header serves them all. Qt 6 defines it, and QT_TESTCASE_SOURCEDIR, as the folder of the target, and
-# Qt Test's headers look at both, so there each test folder has its own.
-set(QUORVANE_TEST_PCH_PER_FOLDER OFF)
-if(TARGET Qt${QUORVANE_QT_MAJOR}::Test)
-    get_target_property(_quorvane_test_defs Qt${QUORVANE_QT_MAJOR}::Test INTERFACE_COMPILE_DEFINITIONS)
-    if(_quorvane_test_defs MATCHES "TARGET_PROPERTY:(SOURCE_DIR|BINARY_DIR)")
-        set(QUORVANE_TEST_PCH_PER_FOLDER ON)
-    endif()
-    unset(_quorvane_test_defs)
-endif()
+# Qt Test's folder macros, which Qt 6 sets per target, are taken off the tests (CMakeLists.txt), so
+# one header serves every test under both Qt versions.
 
 function(quorvane_test_pch target)
     if(NOT QUORVANE_PCH OR NOT TARGET Qt::Test)
         return()
     endif()
     set(owner quorvane_testpch)
-    if(QUORVANE_TEST_PCH_PER_FOLDER)
-        file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
-        string(MAKE_C_IDENTIFIER "${folder}" folder)
-        set(owner quorvane_testpch_${folder})
-    endif()
     if(NOT TARGET ${owner})
         # The owner of the tests' header: an object library of one empty file.
         set(src ${PROJECT_BINARY_DIR}/quorvane_testpch.cpp)

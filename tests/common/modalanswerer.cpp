@@ -89,7 +89,11 @@ void ModalAnswerer::poll()
     // Answering hides a dialog at once, so one seen again is still open for a reason (a file
     // dialog whose path did not exist stays open after its warning): it takes the next answer.
     if (modal == nullptr || !modal->isVisible()) {
+        m_typedInto = nullptr; // closed, so it takes an answer if it opens again
         return;
+    }
+    if (modal == m_typedInto) {
+        return; // its keys are still on their way
     }
     answer(modal);
 }
@@ -123,8 +127,16 @@ void ModalAnswerer::answer(QWidget *modal)
         m_seen.append({Seen::FileDialog, dialog->windowTitle(), path, dialog->directory().absolutePath(),
                        dialog->nameFilters()});
         m_seen.last().captions = shownCaptions(dialog);
+        if (m_beforeAnswer) {
+            m_beforeAnswer(dialog);
+        }
         if (path.isNull()) {
             dialog->reject();
+            return;
+        }
+        if (m_fileTyper) {
+            m_typedInto = dialog;
+            m_fileTyper(dialog, path);
             return;
         }
         // Type the path as a user would; selectFile covers a dialog without the line edit.

@@ -14,11 +14,13 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
 #include <functional>
 
+class QFileDialog;
 class QWidget;
 
 class ModalAnswerer : public QObject
@@ -51,8 +53,15 @@ public:
     void cancelFile();
     // The next Yes/No question gets this answer; a question with none queued gets No, its default.
     void answerQuestion(bool yes);
-    // Called with each message box just before it is answered (to take its picture, say).
-    void setBeforeAnswer(std::function<void(QWidget *box)> look) { m_beforeAnswer = std::move(look); }
+    // Called with each message box and file dialog just before it is answered (to take its picture,
+    // say).
+    void setBeforeAnswer(std::function<void(QWidget *dialog)> look) { m_beforeAnswer = std::move(look); }
+    // A chosen path is typed by this instead, into the file dialog's own window, whose Return then
+    // accepts it (the Windows checks post the keys as Windows messages); the dialog is left to close.
+    void setFileTyper(std::function<void(QFileDialog *dialog, const QString &path)> type)
+    {
+        m_fileTyper = std::move(type);
+    }
 
     const QList<Seen> &seen() const { return m_seen; }
     QList<Seen> boxes() const;       // the message boxes only, in order
@@ -69,4 +78,6 @@ private:
     QList<bool> m_questionAnswers;
     QList<Seen> m_seen;
     std::function<void(QWidget *)> m_beforeAnswer;
+    std::function<void(QFileDialog *, const QString &)> m_fileTyper;
+    QPointer<QWidget> m_typedInto; // the file dialog the typer was given, until it closes
 };

@@ -91,19 +91,13 @@ public:
     void useRealTicks() { exchange().setTickMs(Quorvane::kUpgradeTickMs); }
     int tickMs() { return exchange().tickMs(); }
 
-    // Runs the event loop until done() holds or timeoutMs pass (EventWait::until).
-    static bool waitFor(const std::function<bool()> &done, int timeoutMs)
-    {
-        return EventWait::until(done, timeoutMs);
-    }
-
     // Opens the port; the window asks for the version at once. Returns when all five answers are in
     // and consumed, with the counters of the simulator set back to zero.
     bool openPort()
     {
         QSignalSpy versions(&exchange(), &Download::Exchange::versionReported);
         click("btn_openConsole");
-        if (!waitFor([&] { return versions.count() == 5; }, 5000)) {
+        if (!EventWait::until([&] { return versions.count() == 5; }, 5000)) {
             return false;
         }
         pack.resetCounters();

@@ -51,7 +51,7 @@ bool TestDownload::startAndFinish()
 {
     m_rig->watchCompletion();
     m_rig->click("btnStart");
-    return DownloadRig::waitFor([&] { return m_rig->completions == 1; }, kTimeoutMs);
+    return EventWait::until([&] { return m_rig->completions == 1; }, kTimeoutMs);
 }
 
 void TestDownload::wholeImage_data()
@@ -167,7 +167,7 @@ void TestDownload::silentPackGetsFiveInits()
     const qint64 clickMs = m_rig->pack.elapsedMs();
     m_rig->click("btnStart");
     // Two ticks past the fifth send: the timer keeps ticking, nothing more goes out.
-    QVERIFY(DownloadRig::waitFor([&] { return ticks.count() == 7; }, kTimeoutMs));
+    QVERIFY(EventWait::until([&] { return ticks.count() == 7; }, kTimeoutMs));
 
     const QList<PackSim::ReceivedFrame> inits = m_rig->frames(Kind::Init);
     QCOMPARE(inits.size(), 5);
@@ -271,7 +271,7 @@ void TestDownload::infoRepliesDoNotAdvance()
     QVERIFY(m_rig->load(32768));
     QSignalSpy infoReplies(&m_rig->exchange(), &Download::Exchange::infoReply);
     m_rig->click("btnStart");
-    QVERIFY(DownloadRig::waitFor([&] { return infoReplies.count() == 2; }, kTimeoutMs)); // both taken
+    QVERIFY(EventWait::until([&] { return infoReplies.count() == 2; }, kTimeoutMs)); // both taken
     QCOMPARE(m_rig->pack.commandCount(Kind::Data), 0);
     QCOMPARE(m_rig->log()->count(), 0);
     QVERIFY(m_rig->initTimer()->isActive());

@@ -96,7 +96,7 @@ void TestDownloadNotices::answerNoWhileRunning(const char *button, const char *p
     m_rig->exchange().setTickMs(3 * kReplyDelayMs); // the init answered before a second one is due
     QVERIFY(m_rig->load(32768));
     m_rig->click("btnStart");
-    QVERIFY(DownloadRig::waitFor([&] { return m_rig->pack.commandCount(Kind::Data) == 3; }, kTimeoutMs));
+    QVERIFY(EventWait::until([&] { return m_rig->pack.commandCount(Kind::Data) == 3; }, kTimeoutMs));
     m_rig->answerer.clear();
     m_rig->answerer.setBeforeAnswer([&](QWidget *box) {
         shoot(m_rig->window, QStringLiteral("%1-question-%2").arg(picture, language ? "zh" : "en"), box);
@@ -110,7 +110,7 @@ void TestDownloadNotices::answerNoWhileRunning(const char *button, const char *p
     QVERIFY(MainWindowTestAccess::portOpen(m_rig->window));
     QVERIFY(MainWindowTestAccess::exchange(m_rig->window).running());
 
-    QVERIFY(DownloadRig::waitFor([&] { return !DownloadRig::records().isEmpty(); }, kTimeoutMs));
+    QVERIFY(EventWait::until([&] { return !DownloadRig::records().isEmpty(); }, kTimeoutMs));
     QCOMPARE(m_rig->pack.commandCount(Kind::Init), 1);
     const QList<PackSim::ReceivedFrame> data = m_rig->frames(Kind::Data);
     QCOMPARE(data.size(), 16);
@@ -176,7 +176,7 @@ void TestDownloadNotices::versionUnanswered()
     QObject::connect(&m_rig->pack, &PackSim::PackSimulator::commandReceived, &m_rig->pack,
                      [&] { lastQueryMs = m_rig->pack.elapsedMs(); });
     m_rig->click("btn_openConsole");
-    QVERIFY(DownloadRig::waitFor([&] { return m_rig->log()->count() == 1; }, kTimeoutMs));
+    QVERIFY(EventWait::until([&] { return m_rig->log()->count() == 1; }, kTimeoutMs));
     const qint64 waitedMs = m_rig->pack.elapsedMs() - lastQueryMs;
     QVERIFY2(qAbs(waitedMs - 3000) < 300, qPrintable(QString::number(waitedMs)));
     QCOMPARE(m_rig->pack.commandCount(Kind::Version), 5);
@@ -193,7 +193,7 @@ void TestDownloadNotices::versionUnansweredAfterAnAnswer()
     m_rig->exchange().setVersionWaitMs(300); // the 3 s themselves: versionUnanswered
     m_rig->pack.setSilentAll(Kind::Version);
     m_rig->click("btnGetVer");
-    QVERIFY(DownloadRig::waitFor([&] { return m_rig->log()->count() == 1; }, kTimeoutMs));
+    QVERIFY(EventWait::until([&] { return m_rig->log()->count() == 1; }, kTimeoutMs));
     QCOMPARE(m_rig->pack.commandCount(Kind::Version), 5);
     QVERIFY(m_rig->log()->item(0)->text().contains(QStringLiteral("did not report its version")));
 }
@@ -209,7 +209,7 @@ void TestDownloadNotices::endUnconfirmedOnTop()
     m_rig->pack.setNoEndReply(true);
     QVERIFY(m_rig->load(32768));
     m_rig->click("btnStart");
-    QVERIFY(DownloadRig::waitFor([&] { return !DownloadRig::records().isEmpty(); }, kTimeoutMs));
+    QVERIFY(EventWait::until([&] { return !DownloadRig::records().isEmpty(); }, kTimeoutMs));
     QCOMPARE(m_rig->pack.commandCount(Kind::End), 4);
     QCOMPARE(m_rig->log()->item(1)->text().mid(12), language ? QStringLiteral("更新完成") : completedText());
     QCOMPARE(m_rig->log()->item(0)->text().mid(12), QStringLiteral(":  ") + text);

@@ -51,13 +51,13 @@ void TestDownloadOutcomes::stallNoticeThenLoadAllowed()
     m_rig->pack.setSilent(Kind::Data, 4);
     QVERIFY(m_rig->load(32768));
     m_rig->click("btnStart");
-    QVERIFY(DownloadRig::waitFor([&] { return m_rig->pack.commandCount(Kind::Data) == 4; }, kTimeoutMs));
+    QVERIFY(EventWait::until([&] { return m_rig->pack.commandCount(Kind::Data) == 4; }, kTimeoutMs));
     QElapsedTimer clock;
     clock.start();
     const QString notice =
         QStringLiteral("No answer from the pack for package 3 in 5 s. Check the cable, then "
                        "press Start DownLoad to begin again.");
-    QVERIFY(DownloadRig::waitFor([&] { return lastLine(*m_rig).endsWith(notice); }, kTimeoutMs));
+    QVERIFY(EventWait::until([&] { return lastLine(*m_rig).endsWith(notice); }, kTimeoutMs));
     QVERIFY2(qAbs(clock.elapsed() - 5000) < 500, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(m_rig->pack.commandCount(Kind::Data), 4); // no resend
     QCOMPARE(DownloadRig::records().size(), 1);
@@ -78,7 +78,7 @@ void TestDownloadOutcomes::refusalsWhileRunning()
     QVERIFY(m_rig->load(32768));
     const QByteArray image = MainWindowTestAccess::image(m_rig->window);
     m_rig->click("btnStart");
-    QVERIFY(DownloadRig::waitFor([&] { return m_rig->pack.commandCount(Kind::Data) == 2; }, kTimeoutMs));
+    QVERIFY(EventWait::until([&] { return m_rig->pack.commandCount(Kind::Data) == 2; }, kTimeoutMs));
     const int commands = m_rig->pack.totalCommands();
     m_rig->answerer.clear();
 
@@ -112,13 +112,13 @@ void TestDownloadOutcomes::unreportedVersionAsksFirst()
     Settings::setVersion(DownloadRig::versionDir());
     m_rig->pack.setSilentAll(Kind::Version);
     m_rig->click("btn_openConsole");
-    QVERIFY(DownloadRig::waitFor([&] { return m_rig->pack.commandCount(Kind::Version) == 5; }, kTimeoutMs));
+    QVERIFY(EventWait::until([&] { return m_rig->pack.commandCount(Kind::Version) == 5; }, kTimeoutMs));
     QVERIFY(m_rig->load(32768));
     m_rig->answerer.clear();
     m_rig->exchange().setVersionWaitMs(300); // Start asks once more, and hears nothing either
 
     m_rig->click("btnStart");
-    QVERIFY(DownloadRig::waitFor([&] { return m_rig->answerer.boxes().size() == 1; }, kTimeoutMs));
+    QVERIFY(EventWait::until([&] { return m_rig->answerer.boxes().size() == 1; }, kTimeoutMs));
     QCOMPARE(m_rig->answerer.boxes().first().title, QStringLiteral("Warning"));
     QCOMPARE(m_rig->answerer.boxes().first().text,
              QStringLiteral("The pack has not reported its version. Download fw_32768.bin anyway?"));
@@ -126,7 +126,7 @@ void TestDownloadOutcomes::unreportedVersionAsksFirst()
 
     m_rig->answerer.answerQuestion(true);
     m_rig->click("btnStart");
-    QVERIFY(DownloadRig::waitFor([&] { return m_rig->pack.commandCount(Kind::Init) == 1; }, kTimeoutMs));
+    QVERIFY(EventWait::until([&] { return m_rig->pack.commandCount(Kind::Init) == 1; }, kTimeoutMs));
     m_rig->answerer.answerQuestion(true); // "Close the port and stop it?"
     m_rig->click("btn_openConsole");      // closes the port: the download ends
     const QList<QJsonObject> records = DownloadRig::records();
@@ -143,12 +143,12 @@ void TestDownloadOutcomes::adapterPulledDuringDownload()
     m_rig->pack.setSilent(Kind::Data, 3);
     QVERIFY(m_rig->load(32768));
     m_rig->click("btnStart");
-    QVERIFY(DownloadRig::waitFor([&] { return m_rig->pack.commandCount(Kind::Data) == 3; }, kTimeoutMs));
+    QVERIFY(EventWait::until([&] { return m_rig->pack.commandCount(Kind::Data) == 3; }, kTimeoutMs));
     m_rig->pack.pullAdapter();
     const QString notice =
         QStringLiteral("The serial port was lost during the download. Reconnect, open the port "
                        "and press Start DownLoad again.");
-    QVERIFY(DownloadRig::waitFor([&] { return lastLine(*m_rig).endsWith(notice); }, kTimeoutMs));
+    QVERIFY(EventWait::until([&] { return lastLine(*m_rig).endsWith(notice); }, kTimeoutMs));
     QVERIFY(!MainWindowTestAccess::portOpen(m_rig->window));
     QVERIFY(!m_rig->exchange().running());
     QCOMPARE(DownloadRig::records().size(), 1);

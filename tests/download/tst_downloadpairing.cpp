@@ -70,7 +70,7 @@ void TestDownloadPairing::pairedDownloads()
     QVERIFY(rig.load(32768));
     rig.watchCompletion();
     rig.click("btnStart");
-    QVERIFY(DownloadRig::waitFor([] { return !DownloadRig::records().isEmpty(); }, kTimeoutMs));
+    QVERIFY(EventWait::until([] { return !DownloadRig::records().isEmpty(); }, kTimeoutMs));
 
     const QJsonObject record = DownloadRig::records().last();
     QCOMPARE(record.value(QStringLiteral("outcome")).toString(), outcome);
@@ -80,7 +80,7 @@ void TestDownloadPairing::pairedDownloads()
     } else {
         // Every packet reached the pack, once and in order, whether or not it confirmed the end.
         QCOMPARE(rig.pack.packetsReceived(), 16);
-        QVERIFY(DownloadRig::waitFor([&] { return rig.pack.imagesWritten() >= 1; }, kTimeoutMs));
+        QVERIFY(EventWait::until([&] { return rig.pack.imagesWritten() >= 1; }, kTimeoutMs));
         QCOMPARE(rig.pack.image(), PackSim::expectedImage(rig.fileBytes));
         QCOMPARE(rig.pack.violationCount(), 0);
         QVERIFY(rig.completions >= 1);

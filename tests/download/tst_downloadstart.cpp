@@ -74,7 +74,7 @@ void TestDownloadStart::startDuringTransfer()
     m_rig->pack.setSilent(Kind::Data, 5); // the transfer stalls on packet 4
     QVERIFY(m_rig->load(32768, 4));
     m_rig->click("btnStart");
-    QVERIFY(DownloadRig::waitFor([&] { return m_rig->pack.commandCount(Kind::Data) == 5; }, kTimeoutMs));
+    QVERIFY(EventWait::until([&] { return m_rig->pack.commandCount(Kind::Data) == 5; }, kTimeoutMs));
     QCOMPARE(m_rig->exchange().state().packet, 4u);
     QCOMPARE(m_rig->log()->count(), 5);
 
@@ -83,7 +83,7 @@ void TestDownloadStart::startDuringTransfer()
     m_rig->click("btnStart");
     // The old download stops at once; the new one begins when the pack has told its version.
     QVERIFY(!m_rig->exchange().running());
-    QVERIFY(DownloadRig::waitFor([&] { return m_rig->initTimer()->isActive(); }, kTimeoutMs));
+    QVERIFY(EventWait::until([&] { return m_rig->initTimer()->isActive(); }, kTimeoutMs));
     QCOMPARE(m_rig->log()->count(), 0);
     QCOMPARE(m_rig->progress()->value(), 0);
     QCOMPARE(m_rig->exchange().state().packet, 0u);
@@ -92,7 +92,7 @@ void TestDownloadStart::startDuringTransfer()
     QVERIFY(!m_rig->endTimer()->isActive());
 
     m_rig->watchCompletion();
-    QVERIFY(DownloadRig::waitFor([&] { return m_rig->completions == 1; }, kTimeoutMs));
+    QVERIFY(EventWait::until([&] { return m_rig->completions == 1; }, kTimeoutMs));
     QCOMPARE(ticks.count(), 1);
     QCOMPARE(m_rig->pack.commandCount(Kind::Init), 2);
     QCOMPARE(m_rig->pack.commandCount(Kind::Data), 5 + 16);
@@ -111,7 +111,7 @@ void TestDownloadStart::startAgainDuringEndPhase()
     QVERIFY(m_rig->load(32768));
     QSignalSpy finished(&m_rig->exchange(), &Download::Exchange::finished);
     m_rig->click("btnStart");
-    QVERIFY(DownloadRig::waitFor([&] { return m_rig->pack.commandCount(Kind::End) == 1; }, kTimeoutMs));
+    QVERIFY(EventWait::until([&] { return m_rig->pack.commandCount(Kind::End) == 1; }, kTimeoutMs));
 
     QList<Kind> after;
     QObject::connect(&m_rig->pack, &PackSim::PackSimulator::commandReceived, &m_rig->pack,
@@ -121,7 +121,7 @@ void TestDownloadStart::startAgainDuringEndPhase()
     m_rig->answerer.answerQuestion(true); // "Stop it and start again?"
     m_rig->click("btnStart");
     QVERIFY(!m_rig->endTimer()->isActive());
-    QVERIFY(DownloadRig::waitFor([&] { return m_rig->completions == 1; }, kTimeoutMs));
+    QVERIFY(EventWait::until([&] { return m_rig->completions == 1; }, kTimeoutMs));
 
     // The version queries, init, the 16 packets, then the end command that the pack answers.
     QCOMPARE(after.size(), 5 + 1 + 16 + 1);
@@ -150,7 +150,7 @@ void TestDownloadStart::closingThePortStopsTheDownload()
     QVERIFY(m_rig->load(32768));
     m_rig->watchCompletion();
     m_rig->click("btnStart");
-    QVERIFY(DownloadRig::waitFor([&] { return m_rig->endTimer()->isActive(); }, kTimeoutMs));
+    QVERIFY(EventWait::until([&] { return m_rig->endTimer()->isActive(); }, kTimeoutMs));
     m_rig->answerer.answerQuestion(true); // "Close the port and stop it?"
     m_rig->click("btn_openConsole");
     QVERIFY(!MainWindowTestAccess::portOpen(m_rig->window));

@@ -98,12 +98,12 @@ void TestEndLook::notices()
         QVERIFY(rig.load(32768));
         rig.click("btnStart");
         if (fault == PulledDuringDownload) {
-            QVERIFY(DownloadRig::waitFor([&] { return rig.pack.commandCount(Kind::Data) == 3; }, kTimeoutMs));
+            QVERIFY(EventWait::until([&] { return rig.pack.commandCount(Kind::Data) == 3; }, kTimeoutMs));
             rig.pack.pullAdapter();
         }
-        QVERIFY(DownloadRig::waitFor([&] { return finished.count() == 1; }, kTimeoutMs));
+        QVERIFY(EventWait::until([&] { return finished.count() == 1; }, kTimeoutMs));
     }
-    QVERIFY(DownloadRig::waitFor(
+    QVERIFY(EventWait::until(
         [&] { return rig.log()->count() > 0 && rig.log()->item(0)->text().mid(15).startsWith(notice); },
         kTimeoutMs));
 
@@ -141,7 +141,7 @@ void TestEndLook::notices()
     if (fault == EndUnanswered) {
         rig.pack.setNoEndReply(false);
         rig.click("btnStart");
-        QVERIFY(DownloadRig::waitFor([&] { return finished.count() == 2; }, kTimeoutMs));
+        QVERIFY(EventWait::until([&] { return finished.count() == 2; }, kTimeoutMs));
         QCOMPARE(bar->text(), QStringLiteral("100%"));
         QVERIFY(!isRed(bar->grab().toImage().pixelColor(4, picture.height() / 2)));
     }

@@ -67,9 +67,9 @@ void TestPackSwap::swappedBehindOpenPort()
     QCOMPARE(rig.pack.commandCount(Kind::Init), 0);
 
     if (downloads) {
-        QVERIFY(DownloadRig::waitFor([&] { return finished.count() == 1; }, kTimeoutMs));
+        QVERIFY(EventWait::until([&] { return finished.count() == 1; }, kTimeoutMs));
     } else {
-        QVERIFY(DownloadRig::waitFor([&] { return !rig.answerer.boxes().isEmpty(); }, kTimeoutMs));
+        QVERIFY(EventWait::until([&] { return !rig.answerer.boxes().isEmpty(); }, kTimeoutMs));
     }
     QVERIFY(rig.widget<QPushButton>("btnStart")->isEnabled());
     QCOMPARE(rig.answerer.boxes().size(), box.isEmpty() ? 0 : 1);

@@ -4,6 +4,7 @@
 #include "wincheck.h"
 
 #include "eventwait.h"
+#include "modalanswerer.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -11,11 +12,9 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTimer>
 #include <QWindow>
 
 #include <cstdio>
@@ -28,35 +27,6 @@ QString tr(const char *text)
 {
     return QCoreApplication::translate("MainWindow", text);
 }
-
-// Answers the window's file dialog with path as a user would, typing it into the dialog's Windows
-// window; any message box is printed and counted as a failure, then closed.
-class DialogAnswerer : public QObject
-{
-public:
-    explicit DialogAnswerer(const QString &path) : m_path(path)
-    {
-        connect(&m_timer, &QTimer::timeout, this, &DialogAnswerer::poll);
-        m_timer.start(200);
-    }
-    bool answered() const { return m_answered; }
-
-private:
-    void poll()
-    {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-            check(false, QStringLiteral("no message box: '%1'").arg(box->text()));
-            box->accept();
-        } else if (qobject_cast<QFileDialog *>(modal) && !m_answered) {
-            m_answered = true;
-            type(reinterpret_cast<HWND>(modal->winId()), m_path);
-        }
-    }
-    QString m_path;
-    QTimer m_timer;
-    bool m_answered = false;
-};
 
 } // namespace
 
@@ -99,7 +69,13 @@ int drive(const QString &port, const QString &file, int language, int seconds)
     if (!open || !version || !path || !progress || !log) {
         return 1;
     }
-    DialogAnswerer answerer(file);
+    // The file dialog gets the path typed into its Windows window, as a user would; a message box
+    // that shows up is answered, and counted as a failure below.
+    ModalAnswerer answerer;
+    answerer.setFileTyper([](QFileDialog *dialog, const QString &typed) {
+        type(reinterpret_cast<HWND>(dialog->winId()), typed);
+    });
+    answerer.chooseFile(file);
 
     click(hwnd, open);
     const bool opened = EventWait::until([&] { return open->text() == tr("Close Serial"); }, 10000);
@@ -111,7 +87,7 @@ int drive(const QString &port, const QString &file, int language, int seconds)
     const bool loaded = EventWait::until(
         [&] { return !path->text().isEmpty() && !QApplication::activeModalWidget(); }, 20000);
     check(loaded, QStringLiteral("the file loaded: '%1'").arg(path->text()));
-    check(answerer.answered(), QStringLiteral("the file was typed into the file dialog"));
+    check(answerer.fileDialogs().size() == 1, QStringLiteral("the file was typed into the file dialog"));
 
     QElapsedTimer clock;
     clock.start();
@@ -138,6 +114,9 @@ int drive(const QString &port, const QString &file, int language, int seconds)
     check(last.hasMatch() && last.captured(1).toInt() + 1 == last.captured(2).toInt() &&
               last.captured(2).toInt() == progress->maximum(),
           QStringLiteral("the line before reports the last packet sent"));
+    for (const ModalAnswerer::Seen &box : answerer.boxes()) {
+        check(false, QStringLiteral("no message box: '%1'").arg(box.text));
+    }
     return failures() == 0 ? 0 : 1;
 }
 

@@ -91,9 +91,11 @@ downloads() { # LANGUAGE-NAME LANGUAGE-INDEX FOLDER
     echo "--- $lang: quorvane-flash.exe, the link lost mid-download"
     start_pack "$lang-lost" --delay 20
     code=0
-    # A long stall deadline: on a loaded machine Wine may take a while to notice the line is gone,
-    # and the stall must not be what ends the download.
-    run 120 quorvane-flash.exe --port COM5 --baud 115200 --stall-timeout 60 "$fw" >"$work/out.txt" 2>&1 &
+    # The program learns that the line is gone when it writes to it: the kill may come while it
+    # waits for an answer to a packet it has sent, which the pack then never gives. A retry after
+    # the stall deadline writes the packet again, so the stall is never what ends the download.
+    run 120 quorvane-flash.exe --port COM5 --baud 115200 --stall-timeout 3 --retries 5 "$fw" \
+        >"$work/out.txt" 2>&1 &
     local flash_pid=$!
     for _ in $(seq 1 100); do
         grep -q ' RX data ' "$work/$lang-lost.log" 2>/dev/null && break

@@ -4,18 +4,17 @@
 // and the file dialog of "Load File" (zh-filedialog.png). Starts from no settings (English) and
 // leaves the settings file of its own program directory as it found it.
 #include "mainwindow.h"
+#include "modalanswerer.h"
 #include "settings.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <QTimer>
 
 namespace {
 
@@ -31,25 +30,18 @@ bool save(QWidget &window, const QString &path)
     return true;
 }
 
-// Clicks a button of the window and grabs the modal dialog it opens, then closes the dialog.
+// Clicks a button of the window and grabs the modal dialog it opens, which is then answered as the
+// tests answer it (a box with OK, a file dialog cancelled).
 bool saveModal(QWidget &window, const char *button, const QString &path, const QSize &size)
 {
     bool saved = false;
-    QTimer poll;
-    poll.setInterval(20);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-        if (dialog == nullptr || !dialog->isVisible()) {
-            return;
-        }
-        poll.stop();
+    ModalAnswerer answerer;
+    answerer.setBeforeAnswer([&](QWidget *dialog) {
         if (size.isValid()) {
             dialog->resize(size);
         }
         saved = save(*dialog, path);
-        dialog->reject();
     });
-    poll.start();
     window.findChild<QPushButton *>(QLatin1String(button))->click(); // returns when the dialog closes
     return saved;
 }
