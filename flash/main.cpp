@@ -77,13 +77,7 @@ public:
           m_terminal(m_console.terminal())
     {
         Flash::PortSettings settings;
-        settings.session.baud = options.baud;
-        settings.session.stallTimeoutS = options.stallTimeoutS;
-        settings.session.retries = options.retries;
-        settings.session.recordFile = recordPath(options);
-        settings.session.verify = options.verify;
-        settings.session.verifyTimeoutS = options.verifyTimeoutS;
-        settings.session.expectVersion = options.expectVersion;
+        settings.session = Flash::sessionSettings(options, recordPath(options));
         settings.unverified = options.unverified;
         settings.readVersionOnly = options.mode == Flash::Options::Mode::ReadVersion;
         for (const QString &port : options.ports) {

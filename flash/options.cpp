@@ -263,4 +263,17 @@ bool parseOptions(const QStringList &arguments, Options *options, QString *error
     return true;
 }
 
+Download::SessionSettings sessionSettings(const Options &options, const QString &recordFile)
+{
+    Download::SessionSettings session;
+    session.baud = options.baud;
+    session.stallTimeoutS = options.stallTimeoutS;
+    session.retries = options.retries;
+    session.recordFile = recordFile;
+    session.verify = options.verify;
+    session.verifyTimeoutS = options.verifyTimeoutS;
+    session.expectVersion = options.expectVersion;
+    return session;
+}
+
 } // namespace Flash

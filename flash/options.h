@@ -2,6 +2,7 @@
 #pragma once
 
 #include "outcome.h"
+#include "packsession.h"
 
 #include <QString>
 #include <QStringList>
@@ -55,6 +56,9 @@ struct Options
 
 // Parses arguments (argv[0] first). False, with *error set, on a bad command line.
 bool parseOptions(const QStringList &arguments, Options *options, QString *error);
+
+// What every pack's session takes from the command line; recordFile: where the records go.
+Download::SessionSettings sessionSettings(const Options &options, const QString &recordFile);
 
 // The text of --help, exit codes included.
 QString helpText();

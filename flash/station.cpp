@@ -22,17 +22,10 @@ constexpr int kReportWriteMs = 1000; // ms between rewrites of the report while 
 } // namespace
 
 Station::Station(const Options &options, const QString &recordFile, QObject *parent)
-    : QObject(parent), m_options(options), m_console(false),
-      m_reportWrites(kReportWriteMs, [this] { writeReport(); })
+    : QObject(parent),
+      m_options(options), m_settings{sessionSettings(options, recordFile), options.firmwareDir},
+      m_console(false), m_reportWrites(kReportWriteMs, [this] { writeReport(); })
 {
-    m_settings.baud = options.baud;
-    m_settings.stallTimeoutS = options.stallTimeoutS;
-    m_settings.retries = options.retries;
-    m_settings.firmwareDir = options.firmwareDir;
-    m_settings.recordFile = recordFile;
-    m_settings.verify = options.verify;
-    m_settings.verifyTimeoutS = options.verifyTimeoutS;
-    m_settings.expectVersion = options.expectVersion;
     connect(&m_redraw, &QTimer::timeout, this, &Station::redraw);
     connect(&m_signalPoll, &QTimer::timeout, this, &Station::onSignals);
     connect(&m_discovery, &QTimer::timeout, this, &Station::discoverPorts);

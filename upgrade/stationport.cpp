@@ -11,27 +11,9 @@ namespace Download {
 using Loop = StationLoop::ActionKind;
 using On = StationLoop::EventKind;
 
-namespace {
-
-SessionSettings sessionSettings(const StationSettings &s)
-{
-    SessionSettings session;
-    session.baud = s.baud;
-    session.stallTimeoutS = s.stallTimeoutS;
-    session.retries = s.retries;
-    session.recordFile = s.recordFile;
-    session.verify = s.verify;
-    session.verifyTimeoutS = s.verifyTimeoutS;
-    session.expectVersion = s.expectVersion;
-    return session;
-}
-
-} // namespace
-
 StationPort::StationPort(const QString &port, const StationSettings &settings, FirmwareStore *store,
                          QObject *parent)
-    : QObject(parent), m_port(port), m_settings(settings), m_store(store),
-      m_session(port, sessionSettings(settings))
+    : QObject(parent), m_port(port), m_settings(settings), m_store(store), m_session(port, settings)
 {
     m_presenceTimer.setInterval(Quorvane::kStationPresenceMs);
     m_queryTimer.setInterval(Quorvane::kStationQueryMs);

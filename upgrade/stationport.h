@@ -35,16 +35,10 @@ struct StationRow
     bool packPresent = false; // a pack answers on the port now
 };
 
-struct StationSettings
+// Each port's session settings, and the folder its firmware is chosen from.
+struct StationSettings : SessionSettings
 {
-    qint32 baud = 9600;
-    int stallTimeoutS = 10;
-    int retries = 0;
     QString firmwareDir;
-    QString recordFile;  // the record of every download; empty: none
-    bool verify = false; // read the version again after a confirmed end
-    int verifyTimeoutS = 30;
-    QString expectVersion; // what the version after the update must start with
 };
 
 class StationPort : public QObject

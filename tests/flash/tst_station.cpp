@@ -3,6 +3,7 @@
 #include "packsimulator.h"
 #include "terminal.h"
 #include "testfirmware.h"
+#include "tests/common/stationline.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,16 +27,7 @@ namespace {
 constexpr qint64 kImageBytes = 32768;
 const char kVersionA[] = "BMS_V2.1.07_2026";
 const char kVersionB[] = "BMS_V3.0.00_2027";
-
-// A pack on a line: its simulator, plugged under a link, and how many images it received exactly.
-struct Line
-{
-    std::unique_ptr<PackSimulator> pack;
-    QString link;
-    QByteArray expected;
-    int exact = 0;
-    int wrong = 0;
-};
+using Line = StationLine;
 
 } // namespace
 
@@ -101,25 +93,8 @@ void TestStation::writeFirmware(const QString &relative, quint32 seed)
 
 std::unique_ptr<Line> TestStation::newLine(const QString &name, const char *version, int packs)
 {
-    auto line = std::make_unique<Line>();
-    line->pack = std::make_unique<PackSimulator>();
-    line->pack->setReportViolationsOnStderr(false);
-    line->pack->setVersionText(QLatin1String(version));
-    line->link = m_dir->filePath(name);
-    line->expected = PackSim::expectedImage(
-        PackSim::firmwareBytes(kImageBytes, QLatin1String(version) == QLatin1String(kVersionA) ? 1 : 2));
-    if (!line->pack->openPty(line->link)) {
-        return nullptr;
-    }
-    line->pack->unplug();
-    Line *l = line.get();
-    connect(l->pack.get(), &PackSimulator::imageCompleted, this, [l, packs](const QByteArray &image) {
-        ++(image == l->expected ? l->exact : l->wrong);
-        if (l->exact + l->wrong == packs) {
-            l->pack->setAfterImage(PackSim::AfterImage::Stay, 0);
-        }
-    });
-    return line;
+    const int seed = QLatin1String(version) == QLatin1String(kVersionA) ? 1 : 2;
+    return Line::make(this, m_dir->filePath(name), version, kImageBytes, seed, packs);
 }
 
 bool TestStation::startStation(const std::vector<std::unique_ptr<Line>> &lines, const QStringList &extra,

@@ -7,6 +7,7 @@
 #include "settings.h"
 #include "stationwindow.h"
 #include "testfirmware.h"
+#include "tests/common/stationline.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -32,16 +33,7 @@ constexpr int kFlashTimeoutMs = 20000;
 constexpr int kPacedBaud = 230400; // the pack answers as at this speed: about 0.2 s a packet
 const char kVersionA[] = "BMS_V2.1.07_2026";
 const char kVersionB[] = "BMS_V3.0.00_2027";
-
-// A pack on a line: its simulator under a link, the image it should get, what it got.
-struct Line
-{
-    std::unique_ptr<PackSimulator> pack;
-    QString link;
-    QByteArray expected;
-    int exact = 0;
-    int wrong = 0;
-};
+using Line = StationLine;
 
 } // namespace
 
@@ -98,24 +90,7 @@ void TestStationWindow::cleanup()
 std::unique_ptr<Line> TestStationWindow::newLine(const QString &name, const char *version, int seed,
                                                  int packs)
 {
-    auto line = std::make_unique<Line>();
-    line->pack = std::make_unique<PackSimulator>();
-    line->pack->setReportViolationsOnStderr(false);
-    line->pack->setVersionText(QLatin1String(version));
-    line->link = m_dir->filePath(name);
-    line->expected = PackSim::expectedImage(PackSim::firmwareBytes(kImageBytes, seed));
-    if (!line->pack->openPty(line->link)) {
-        return nullptr;
-    }
-    line->pack->unplug();
-    Line *l = line.get();
-    connect(l->pack.get(), &PackSimulator::imageCompleted, this, [l, packs](const QByteArray &image) {
-        ++(image == l->expected ? l->exact : l->wrong);
-        if (l->exact + l->wrong == packs) {
-            l->pack->setAfterImage(PackSim::AfterImage::Stay, 0);
-        }
-    });
-    return line;
+    return Line::make(this, m_dir->filePath(name), version, kImageBytes, seed, packs);
 }
 
 // With expectVersion, the version is checked after the update.

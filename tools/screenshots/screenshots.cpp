@@ -6,6 +6,7 @@
 #include "mainwindow.h"
 #include "modalanswerer.h"
 #include "settings.h"
+#include "shotsupport.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -18,17 +19,7 @@
 
 namespace {
 
-bool save(QWidget &window, const QString &path)
-{
-    QCoreApplication::processEvents();
-    const QPixmap shot = window.grab();
-    if (shot.isNull() || !shot.save(path)) {
-        QTextStream(stderr) << "cannot write " << path << '\n';
-        return false;
-    }
-    QTextStream(stdout) << path << '\n';
-    return true;
-}
+using Shots::save;
 
 // Clicks a button of the window and grabs the modal dialog it opens, which is then answered as the
 // tests answer it (a box with OK, a file dialog cancelled).
@@ -62,27 +53,11 @@ int main(int argc, char *argv[])
     qunsetenv("XDG_CONFIG_HOME");
 
     QApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments();
-    if (args.size() != 2) {
-        QTextStream(stderr) << "usage: quorvane_screenshots <output directory>\n";
-        return 2;
+    QDir out;
+    if (const int failed = Shots::outputFolder("quorvane_screenshots", &out)) {
+        return failed;
     }
-    const QDir out(args.at(1));
-    if (!QDir().mkpath(out.absolutePath())) {
-        QTextStream(stderr) << "cannot create " << out.absolutePath() << '\n';
-        return 1;
-    }
-
-    const QString config = Settings::configPath();
-    QByteArray savedConfig;
-    const bool hadConfig = QFile::exists(config);
-    if (hadConfig) {
-        QFile file(config);
-        if (file.open(QIODevice::ReadOnly)) {
-            savedConfig = file.readAll();
-        }
-        QFile::remove(config);
-    }
+    const Shots::KeptFile config(Settings::configPath());
 
     int rc = 0;
     {
@@ -106,12 +81,5 @@ int main(int argc, char *argv[])
         }
     }
 
-    QFile::remove(config);
-    if (hadConfig) {
-        QFile file(config);
-        if (file.open(QIODevice::WriteOnly)) {
-            file.write(savedConfig);
-        }
-    }
     return rc;
 }

@@ -15,6 +15,7 @@
 #include "eventwait.h"
 #include "packsimulator.h"
 #include "settings.h"
+#include "shotsupport.h"
 #include "stationwindow.h"
 #include "testfirmware.h"
 
@@ -54,36 +55,6 @@ const char kVersion[] = "BMS_V2.1.07_2026";
 const char kVersionAfter[] = "BMS_V2.1.07_2027";
 const char kOtherVersion[] = "BMS_V3.0.00_2027"; // a second model's firmware, in the folder too
 const char kUnknownVersion[] = "BMS_V1.9.03_2025";
-
-// A file of the program directory, kept aside and put back.
-class KeptFile
-{
-public:
-    explicit KeptFile(const QString &path) : m_path(path)
-    {
-        QFile file(path);
-        m_existed = file.exists();
-        if (m_existed && file.open(QIODevice::ReadOnly)) {
-            m_bytes = file.readAll();
-        }
-        QFile::remove(path);
-    }
-    ~KeptFile()
-    {
-        QFile::remove(m_path);
-        QFile file(m_path);
-        if (m_existed && file.open(QIODevice::WriteOnly)) {
-            file.write(m_bytes);
-        }
-    }
-    KeptFile(const KeptFile &) = delete;
-    KeptFile &operator=(const KeptFile &) = delete;
-
-private:
-    QString m_path;
-    QByteArray m_bytes;
-    bool m_existed = false;
-};
 
 // How much wider the tiles' widest label must be for its longest word: a version in the state's
 // line is not broken, it is cut.
@@ -126,14 +97,7 @@ void fitTiles(QWidget &window)
 bool save(QWidget &window, const QString &path)
 {
     fitTiles(window);
-    QCoreApplication::processEvents();
-    const QPixmap shot = window.grab();
-    if (shot.isNull() || !shot.save(path)) {
-        QTextStream(stderr) << "cannot write " << path << '\n';
-        return false;
-    }
-    QTextStream(stdout) << path << '\n';
-    return true;
+    return Shots::save(window, path);
 }
 
 QWidget *tile(QWidget &window, const QString &port)
@@ -160,18 +124,12 @@ struct Port
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments();
-    if (args.size() != 2) {
-        QTextStream(stderr) << "usage: quorvane_stationshots <output directory>\n";
-        return 2;
+    QDir out;
+    if (const int failed = Shots::outputFolder("quorvane_stationshots", &out)) {
+        return failed;
     }
-    const QDir out(args.at(1));
-    if (!QDir().mkpath(out.absolutePath())) {
-        QTextStream(stderr) << "cannot create " << out.absolutePath() << '\n';
-        return 1;
-    }
-    const KeptFile config(Settings::configPath());
-    const KeptFile record(Settings::recordPath());
+    const Shots::KeptFile config(Settings::configPath());
+    const Shots::KeptFile record(Settings::recordPath());
 
     // The firmware folder: a file for the packs' version and one for another model.
     QTemporaryDir line(QDir::tempPath() + QStringLiteral("/line-XXXXXX"));
